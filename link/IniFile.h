@@ -1,0 +1,34 @@
+#pragma once
+// Private-profile settings file (ZaroZ.ini): sections in brackets, key=value
+// lines. Section and key names compare without regard to case, values do not.
+// The file is Windows-1251 text with CR LF. Every write goes to disk at once
+// and keeps every other section, key, comment and the order of lines; it goes
+// through a temporary file in the same directory and a rename, so an
+// interrupted write never leaves a truncated file.
+#include <QString>
+#include <QStringList>
+
+namespace calorix {
+
+class IniFile {
+ public:
+  explicit IniFile(QString path);
+  const QString& path() const { return path_; }
+  // Re-reads the file; a missing file reads as empty.
+  void reload();
+  // The value as stored (blanks around it trimmed), or def when the key is missing.
+  QString readString(const QString& section, const QString& key, const QString& def) const;
+  // The value as a whole decimal number, or def when missing or not a number.
+  qint32 readInt(const QString& section, const QString& key, qint32 def) const;
+  // Adds or replaces the entry and writes the file; throws AbortAction
+  // "Unable to write to <full path>" when the file cannot be written.
+  void writeString(const QString& section, const QString& key, const QString& value);
+  void writeInt(const QString& section, const QString& key, qint32 value);
+
+ private:
+  void save();
+  QString path_;
+  QStringList lines_;
+};
+
+}  // namespace calorix

@@ -1,0 +1,28 @@
+#pragma once
+// The values that LoadSettings and OpenPort take from ZaroZ.ini, kept for the
+// whole run.
+#include <QString>
+
+#include <array>
+
+namespace calorix {
+
+inline constexpr std::array<qint32, 3> kLockedCodes{28316457, 6143872, 3870615};
+inline constexpr std::array<qint32, 3> kUnlockedCodes{61829374, 80471593, 57206148};
+inline constexpr qint32 kDefaultDataPid = 310;
+
+struct Settings {
+  qint32 numPort = 2;
+  qint32 baudRate = 115200;
+  qint32 byteSize = 8;
+  qint32 stopBits = 2;
+  QString portText = "2";  // decimal text of numPort, for the title
+  qint32 vidProg = 1;
+  std::array<qint32, 3> codes = kLockedCodes;
+  qint32 dataPid = kDefaultDataPid;  // as used; the file keeps what it holds
+  QString dirAll = QString::fromUtf8("C:\\Данные Pidа");
+  QString dirProtocol = QString::fromUtf8("Протоколы");
+  bool protocolOn = false;  // "WriteRs485" reads exactly "Enabled"
+};
+
+}  // namespace calorix
