@@ -7,4 +7,6 @@ TFormVvodProg::TFormVvodProg(WindowContext& context, QWidget* parent) : QWidget(
   setWindowTitle("Data");
 }
 
+void TFormVvodProg::InitProgGrid() {}
+
 }  // namespace calorix

@@ -10,6 +10,8 @@ class TFormVvodProg : public QWidget {
   Q_OBJECT
  public:
   explicit TFormVvodProg(WindowContext& context, QWidget* parent = nullptr);
+  // Grid to 51 rows, the four headers, cell-editing mode; no data cell changes.
+  void InitProgGrid();
 
  private:
   WindowContext& ctx_;
