@@ -1,0 +1,255 @@
+// The exchange trace (protocol file) and the data log: dated directories,
+// file names from the time of day, stamps, the lines of every traced transfer.
+// Both files are Windows-1251 with CR LF. Every line reaches the disk before
+// the operation that wrote it returns, so nothing is lost when the console
+// stops; a file that cannot be created or written ends the action in progress.
+#include <QDir>
+#include <QFileInfo>
+#include <QTime>
+
+#include <algorithm>
+
+#include "core/Abort.h"
+#include "core/Cp1251.h"
+#include "link/Link.h"
+
+namespace calorix {
+
+namespace {
+
+// The roll-over test counts the file in whole blocks of 128 bytes.
+constexpr qint64 kRollBlock = 128;
+constexpr qint64 kRollSize = 1000000;
+// A read that lasted this long means the line is gone: nothing is traced.
+constexpr qint64 kBreakReadMs = 10000;
+// Names tried for files started within the same second.
+constexpr int kMaxSameSecond = 9999;
+
+QString twoDigits(int v) {
+  return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
+
+QString hex2(std::uint8_t b) {
+  return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString nativePath(const QString& path) {
+  return QDir::toNativeSeparators(path);
+}
+
+AbortAction writeError(const QFile& file) {
+  return AbortAction(
+      QString::fromUtf8("Не удалось записать в файл %1").arg(nativePath(file.fileName())));
+}
+
+// Seconds, ":", milliseconds: "00:05", "00:15", "01:150".
+QString durationText(qint64 ms) {
+  const qint64 msPart = ms % 1000;
+  const QString msText = msPart < 10 ? twoDigits(int(msPart)) : QString::number(msPart);
+  return twoDigits(int(ms / 1000)) + QLatin1Char(':') + msText;
+}
+
+// The received bytes as the protocol's second line shows them.
+QString bytesLine(const std::uint8_t* bytes, std::uint32_t n) {
+  QString head;
+  if (n == 1)
+    head = QString::fromUtf8("1 код ");
+  else if (n <= 4)
+    head = QString::fromUtf8("%1 кода ").arg(n);
+  else
+    head = QString::fromUtf8("первые 4 кода ");
+  QStringList hex;
+  for (std::uint32_t i = 0; i < std::min<std::uint32_t>(n, 4); ++i) hex << hex2(bytes[i]);
+  return head + hex.join(QLatin1Char(' '));
+}
+
+void closeChecked(QFile& file) {
+  if (!file.isOpen()) return;
+  const bool flushed = file.flush();
+  file.close();
+  if (!flushed) throw writeError(file);
+}
+
+}  // namespace
+
+// ---- directories and files ------------------------------------------------
+
+void Link::MakeLogDirs() {
+  const QDate today = clock().localNow().date();
+  const QString root = settings().dirAll;
+  const QStringList dated{QString::number(today.year()).rightJustified(4, QLatin1Char('0')),
+                          twoDigits(today.month()), twoDigits(today.day())};
+  // One level at a time; a level that cannot be created is passed over (the
+  // file that needs it then reports the error).
+  const auto makeLevels = [&](const QString& sub) {
+    QString stored = root + QLatin1Char('\\') + sub;
+    QDir().mkdir(hostPath(root));
+    QDir().mkdir(hostPath(stored));
+    for (const QString& level : dated) {
+      stored += QLatin1Char('\\') + level;
+      QDir().mkdir(hostPath(stored));
+    }
+    return hostPath(stored);
+  };
+  dataDir_ = makeLevels(settings().dirProtocol);
+  protocolDir_ = makeLevels(ProtocolSubdir);
+}
+
+QString Link::newLogFileName(const QString& dir) {
+  MakeFileStamp();
+  const QString base = QDir(dir).filePath(FileStamp + QStringLiteral(" Data"));
+  QString path = base + QStringLiteral(".txt");
+  // A second file started within the same second never empties the first.
+  for (int n = 2; QFileInfo::exists(path) && n <= kMaxSameSecond; ++n)
+    path = base + QStringLiteral(" (%1).txt").arg(n);
+  return path;
+}
+
+// Starts a new file in dir, opened for appending; never opens an existing one.
+static void startLogFile(QFile& file, const QString& path) {
+  file.setFileName(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::NewOnly))
+    throw AbortAction(QString::fromUtf8("Не удалось создать файл %1").arg(nativePath(path)));
+}
+
+void Link::appendLine(QFile& file, const QString& line) {
+  QByteArray bytes = cp1251::encode(line);
+  bytes.append("\r\n");
+  if (file.write(bytes) != bytes.size() || !file.flush()) throw writeError(file);
+}
+
+void Link::flushFiles() {
+  if (protocolFile_.isOpen() && !protocolFile_.flush()) throw writeError(protocolFile_);
+  if (dataLog_.isOpen() && !dataLog_.flush()) throw writeError(dataLog_);
+}
+
+void Link::OpenProtocol() {
+  closeChecked(protocolFile_);
+  startLogFile(protocolFile_, newLogFileName(protocolDir_));
+  appendLine(protocolFile_, QString::fromUtf8("Данные работы RS485   "));
+}
+
+void Link::CloseProtocol() {
+  closeChecked(protocolFile_);
+}
+
+void Link::OpenDataLog() {
+  // The callers do not always close the previous log first.
+  closeChecked(dataLog_);
+  startLogFile(dataLog_, newLogFileName(dataDir_));
+}
+
+void Link::CloseDataLog() {
+  closeChecked(dataLog_);
+}
+
+void Link::WriteDataLog(const QString& line) {
+  if (dataLog_.isOpen()) appendLine(dataLog_, line);
+}
+
+void Link::WriteDataLine(const std::array<QString, 8>& fields) {
+  MakeTimeStamps();
+  QString line = LineStamp;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    QString text = fields[i];
+    // EditPUV, EditDUV, EditIUV: the first decimal point becomes a comma.
+    if (i >= 1 && i <= 3) {
+      const qsizetype dot = text.indexOf(QLatin1Char('.'));
+      if (dot >= 0) text[dot] = QLatin1Char(',');
+    }
+    line += QStringLiteral(" ; ") + text;
+  }
+  WriteDataLog(line);
+}
+
+// ---- stamps ---------------------------------------------------------------
+
+void Link::MakeFileStamp() {
+  const QTime t = clock().localNow().time();
+  FileStamp = twoDigits(t.hour()) + QLatin1Char('_') + twoDigits(t.minute()) + QLatin1Char('_') +
+              twoDigits(t.second());
+}
+
+void Link::MakeTimeStamps() {
+  const QTime t = clock().localNow().time();
+  const QString hms = twoDigits(t.hour()) + QLatin1Char(':') + twoDigits(t.minute()) +
+                      QLatin1Char(':') + twoDigits(t.second());
+  // Hundredths from the milliseconds: 7 -> 07, 45 -> 45, 456 -> 45.
+  const int ms = t.msec();
+  const QString hundredths = ms < 10 ? twoDigits(ms) : QString::number(ms < 100 ? ms : ms / 10);
+  LineStamp = hms + QLatin1Char(' ');
+  ProtStamp = hms + QLatin1Char(':') + hundredths + QLatin1Char(' ');
+}
+
+// ---- protocol lines -------------------------------------------------------
+
+void Link::WriteProtocol(const QString& text) {
+  // A protocol file that could not be created has been reported already.
+  if (!settings().protocolOn || !protocolFile_.isOpen()) return;
+  if (protocolFile_.size() / kRollBlock * kRollBlock >= kRollSize) {
+    appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
+    OpenProtocol();
+    appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола"));
+  }
+  MakeTimeStamps();
+  appendLine(protocolFile_, ProtStamp + text);
+}
+
+void Link::WriteProtocolDirect(const QString& text) {
+  if (!protocolFile_.isOpen()) return;
+  MakeTimeStamps();
+  appendLine(protocolFile_, ProtStamp + text);
+}
+
+void Link::breakOffAfterError() {
+  if (protocolFile_.isOpen())
+    appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
+  OpenProtocol();
+  appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола после ошибки"));
+}
+
+bool Link::TracedWrite(const QString& label) {
+  ProtocolLine = QString::fromUtf8("WriteFile 1 код ") + hex2(FrameBuf[0]);
+  TransferCount = 1;  // every traced write is one byte, byte 0 of the frame buffer
+  if (RawWrite(FrameBuf.data())) {
+    ProtocolLine += QString::fromUtf8(" записалось в буфер порта");
+    WriteProtocol(ProtocolLine);
+    return true;
+  }
+  // The flag first: a trace that cannot be continued must not hide the break.
+  FlagLinkBreak = 1;
+  ProtocolLine += QString::fromUtf8(" ошибка 255 - не записалось в буфер порта");
+  WriteProtocol(ProtocolLine);
+  ProtocolLine += QString::fromUtf8(" ошибка - неизвестная переменная ") + label;
+  WriteProtocol(ProtocolLine);
+  breakOffAfterError();
+  return false;
+}
+
+void Link::TracedRead(const QString& /*label*/) {
+  // The frame buffer holds 512 bytes; a longer read could not land anywhere.
+  TransferCount = std::min<std::uint32_t>(TransferCount, FrameBuf.size());
+  const qint64 started = clock().nowMs();
+  const std::uint32_t n = RawRead(FrameBuf.data());
+  const qint64 took = clock().nowMs() - started;
+  if (took >= kBreakReadMs) {
+    FlagLinkBreak = 1;
+    return;
+  }
+  ProtocolLine = QString::fromUtf8("ReadFile %1 код из %2 за время ").arg(n).arg(TransferCount) +
+                 durationText(took) + QLatin1Char(' ');
+  if (n < TransferCount) {
+    ProtocolLine += QString::fromUtf8(" Ошибка чтения - мало данных");
+    WriteProtocol(ProtocolLine);
+    breakOffAfterError();
+  } else {
+    ProtocolLine += QString::fromUtf8(" Чтение выполнено ");
+    WriteProtocol(ProtocolLine);
+  }
+  if (n >= 1) {
+    ProtocolLine = bytesLine(FrameBuf.data(), n);
+    WriteProtocol(ProtocolLine);
+  }
+}
+
+}  // namespace calorix
