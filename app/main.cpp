@@ -1,6 +1,110 @@
+// calorix: the service console. Builds the console, shows the main window and
+// runs until it closes (close box, SIGINT or SIGTERM); then the port and both
+// log files are closed and the program exits 0.
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "app/CommandLine.h"
+#include "app/Startup.h"
+
+#if __has_include("link/SerialPortBackend.h")
+#include "link/SerialPortBackend.h"
+#define CALORIX_HAVE_SERIAL_BACKEND 1
+#endif
+
+using namespace calorix;
+
+namespace {
+
+void printErr(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stderr);
+  std::fflush(stderr);
+}
+
+// Where drive letters of stored paths live and where the simulator keeps its state.
+QString dataRoot() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+         QStringLiteral("/calorix");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+
+  // --help works without a display: answer it before the toolkit starts.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(usageText().toLocal8Bit().constData(), stdout);
+      return 0;
+    }
+  }
+
   QApplication app(argc, argv);
-  return 0;
+  // The program ends when the main window closes, whatever else is open.
+  app.setQuitOnLastWindowClosed(false);
+
+  const CommandLine line = parseCommandLine(app.arguments().mid(1));
+  if (!line.error.isEmpty()) {
+    printErr(QStringLiteral("calorix: %1\nTry 'calorix --help'.\n").arg(line.error));
+    return 2;
+  }
+
+  LinkConfig config;
+  config.iniPath = line.iniPath.isEmpty()
+                       ? QDir(QCoreApplication::applicationDirPath()).filePath("ZaroZ.ini")
+                       : QFileInfo(line.iniPath).absoluteFilePath();
+  config.dataRoot = dataRoot();
+  config.portDeviceOverride = line.portDevice;
+#ifdef CALORIX_HAVE_SERIAL_BACKEND
+  config.openPort = serialPortOpener();
+#endif
+
+  if (line.simulate) {
+    printErr(QStringLiteral("calorix: the built-in simulator is not available in this build\n"));
+    return 3;
+  }
+
+  ConsoleSetup setup;
+  setup.linkConfig = std::move(config);
+  Console console(std::move(setup));
+  TForm1& form = console.form1();
+  closeOnTerminationSignals(form);
+
+  bool closed = false;
+  QObject::connect(&form, &TForm1::closed, &app, [&] {
+    closed = true;
+    QCoreApplication::quit();
+  });
+  if (qEnvironmentVariable("CALORIX_STARTUP_TIMING") == QStringLiteral("1")) {
+    QObject::connect(&form, &TForm1::firstShown, &app, [&] {
+      printErr(QStringLiteral("main window shown after %1 ms\n").arg(sinceStart.elapsed()));
+    });
+  }
+  if (!line.screenshotPath.isEmpty()) {
+    // Saved once the shown window has been laid out, then closed as by its close box.
+    QObject::connect(&form, &TForm1::firstShown, &app, [&form, path = line.screenshotPath] {
+      QTimer::singleShot(200, &form, [&form, path] {
+        if (!form.grab().save(path, "PNG"))
+          printErr(QStringLiteral("calorix: cannot save the screenshot to %1\n").arg(path));
+        form.close();
+      });
+    });
+  }
+
+  // Shown from inside the event loop, so that a close during the password
+  // window (a signal, say) also ends the main loop.
+  QTimer::singleShot(0, &form, [&form] { form.show(); });
+  const int code = app.exec();
+  if (!closed) form.close();
+  return code;
 }

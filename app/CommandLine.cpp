@@ -1,0 +1,92 @@
+#include "app/CommandLine.h"
+
+#include <cmath>
+
+namespace calorix {
+
+CommandLine parseCommandLine(const QStringList& args) {
+  CommandLine line;
+  bool simulatorOption = false;  // --state or --sim-speed seen
+  for (int i = 0; i < args.size() && line.error.isEmpty(); ++i) {
+    QString name = args[i];
+    QString value;
+    bool inlineValue = false;
+    if (name.startsWith(QStringLiteral("--"))) {
+      const qsizetype eq = name.indexOf(QLatin1Char('='));
+      if (eq > 0) {
+        value = name.mid(eq + 1);
+        name = name.left(eq);
+        inlineValue = true;
+      }
+    }
+    // The value of an option: after "=" or the next argument.
+    auto takeValue = [&](QString& into) {
+      if (inlineValue) {
+        into = value;
+      } else if (i + 1 < args.size()) {
+        into = args[++i];
+      } else {
+        line.error = QStringLiteral("%1 needs a value").arg(name);
+        return;
+      }
+      if (into.isEmpty()) line.error = QStringLiteral("%1 needs a value").arg(name);
+    };
+    auto noValue = [&] {
+      if (inlineValue) line.error = QStringLiteral("%1 takes no value").arg(name);
+    };
+
+    if (name == QStringLiteral("--help") || name == QStringLiteral("-h")) {
+      noValue();
+      line.help = true;
+    } else if (name == QStringLiteral("--simulate")) {
+      noValue();
+      line.simulate = true;
+    } else if (name == QStringLiteral("--port-device")) {
+      takeValue(line.portDevice);
+    } else if (name == QStringLiteral("--state")) {
+      takeValue(line.statePath);
+      simulatorOption = true;
+    } else if (name == QStringLiteral("--ini")) {
+      takeValue(line.iniPath);
+    } else if (name == QStringLiteral("--screenshot")) {
+      takeValue(line.screenshotPath);
+    } else if (name == QStringLiteral("--sim-speed")) {
+      QString text;
+      takeValue(text);
+      simulatorOption = true;
+      if (!line.error.isEmpty()) break;
+      bool ok = false;
+      const double speed = text.toDouble(&ok);
+      if (!ok || !std::isfinite(speed) || speed <= 0)
+        line.error = QStringLiteral("--sim-speed needs a positive number, not '%1'").arg(text);
+      else
+        line.simSpeed = speed;
+    } else {
+      line.error = QStringLiteral("unknown argument '%1'").arg(args[i]);
+    }
+  }
+  if (line.error.isEmpty() && line.simulate && !line.portDevice.isEmpty())
+    line.error = QStringLiteral("--simulate and --port-device exclude each other");
+  if (line.error.isEmpty() && !line.simulate && simulatorOption)
+    line.error = QStringLiteral("--state and --sim-speed need --simulate");
+  return line;
+}
+
+QString usageText() {
+  return QStringLiteral(
+      "Usage: calorix [options]\n"
+      "Service console for the furnace temperature controller.\n"
+      "\n"
+      "  --port-device PATH  use this serial device instead of the one NumPort names\n"
+      "  --simulate          run on the built-in controller simulator (a pty)\n"
+      "  --sim-speed N       simulated time runs N times as fast (with --simulate)\n"
+      "  --state FILE        simulator state file (with --simulate; default\n"
+      "                      ~/.local/share/calorix/sim-state.bin)\n"
+      "  --ini PATH          settings file (default: ZaroZ.ini beside the executable)\n"
+      "  --screenshot FILE   save the main window as PNG once shown, then close\n"
+      "  -h, --help          show this text\n"
+      "\n"
+      "Environment: CALORIX_STARTUP_TIMING=1 prints the start-up time.\n");
+}
+
+}  // namespace calorix

@@ -1,0 +1,154 @@
+#include "app/TForm1.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "app/OuterSize.h"
+#include "core/Abort.h"
+#include "link/Action.h"
+#include "link/Settings.h"
+
+namespace calorix {
+
+namespace {
+// The designed client area; view modes outside 1..4 keep it.
+constexpr int kDesignedOuterWidth = 736;
+constexpr int kDesignedOuterHeight = 405;
+}  // namespace
+
+TForm1::TForm1(WindowContext& context, PasswordPrompt passwordPrompt)
+    : ctx_(context), passwordPrompt_(std::move(passwordPrompt)) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("Calorix"));
+  setOuterSize(*this, kDesignedOuterWidth, kDesignedOuterHeight);
+  // The controls exist before LoadSettings so that Edit_Contrl can show a
+  // failed port open.
+  mainPanel_ = new MainPanel(this, ctx_);
+  create();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::create() {
+  RunState& run = ctx_.run;
+  // LinkPaused, PollState and the link-light periods start as MainPanel
+  // builds them; the run flags are the frame's.
+  run.PuskFlag = 0;
+  if (auto* edit37 = findChild<QLineEdit*>(QStringLiteral("Edit37"))) edit37->clear();
+
+  // Start values the panel and the telemetry stream expect before the port opens.
+  run.WorkCounter = 0;
+  run.RamOutEnabled = 0;
+  run.StopHeatRequest = 0;
+
+  try {
+    ctx_.link.LoadSettings();
+    setWindowTitle(QStringLiteral("Calorix") + ctx_.link.titleSuffix());
+  } catch (const AbortAction& failed) {
+    // A settings file that cannot be written or a log file that cannot be
+    // created: the rest of the loading and the title are skipped, the window
+    // still comes up with what was read.
+    ctx_.messages.show(failed.message());
+  }
+
+  if (auto* timer1 = findChild<QTimer*>(QStringLiteral("Timer1"))) {
+    timer1->setInterval(50);
+    timer1->stop();
+  }
+  run.PidRunActive = 0;
+  run.PidStopRequest = 0;
+  mainPanel_->setLinkLightYellow();
+
+  codes_ = ctx_.link.settings().codes;
+  applyViewMode();
+
+  runAction(ctx_.link, ctx_.messages, [this] { mainPanel_->RdInd_IndPanel(); });
+  mainPanel_->startBlinking();
+}
+
+void TForm1::layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
+                          int outerHeight) {
+  mainPanel_->button33()->setEnabled(obnovit);
+  mainPanel_->button32()->setEnabled(dannyePechi);
+  mainPanel_->button30()->setEnabled(rabotaSPidom);
+  setOuterSize(*this, outerWidth, outerHeight);
+}
+
+void TForm1::applyViewMode() {
+  switch (ctx_.link.settings().vidProg) {
+    case 1:
+      relock();
+      layoutSwitch(false, false, false, 736, 405);
+      break;
+    case 2:
+      relock();
+      layoutSwitch(false, true, false, 736, 405);
+      break;
+    case 3:
+      layoutSwitch(false, true, true, 736, 405);
+      break;
+    case 4:
+      layoutSwitch(true, true, true, 1180, 953);
+      break;
+    default:
+      // No layout: the designed size with every button enabled.
+      break;
+  }
+}
+
+void TForm1::relock() {
+  if (codes_ != kUnlockedCodes) return;
+  codes_ = kLockedCodes;
+  writeCodes(codes_);
+}
+
+void TForm1::writeCodes(const std::array<qint32, 3>& codes) {
+  try {
+    IniFile& ini = ctx_.link.ini();
+    const QString section = QStringLiteral("Vid prog");
+    ini.writeInt(section, QStringLiteral("CodeProg1"), codes[0]);
+    ini.writeInt(section, QStringLiteral("CodeProg2"), codes[1]);
+    ini.writeInt(section, QStringLiteral("CodeProg3"), codes[2]);
+  } catch (const AbortAction& failed) {
+    ctx_.messages.show(failed.message());
+  }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (firstShowDone_ || event->spontaneous()) return;
+  firstShowDone_ = true;
+  mainPanel_->setBarHeights(19);
+  emit firstShown();
+  applyAccessLock();
+}
+
+void TForm1::applyAccessLock() {
+  const int mode = ctx_.link.settings().vidProg;
+  if (mode != 3 && mode != 4) return;
+  if (codes_ == kUnlockedCodes) return;
+  passwordAsked_ = true;
+  const QString typed = passwordPrompt_ ? passwordPrompt_() : QString();
+  // Character for character, case-sensitive, no trimming.
+  if (typed != kAccessPassword) {
+    layoutSwitch(false, false, false, 730, 401);
+    return;
+  }
+  codes_ = kUnlockedCodes;
+  writeCodes(codes_);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  event->accept();
+  if (closedDone_) return;
+  closedDone_ = true;
+  ctx_.link.ClosePort();
+  ctx_.link.CloseDataLog();
+  ctx_.link.CloseProtocol();
+  emit closed();
+}
+
+}  // namespace calorix

@@ -1,0 +1,67 @@
+#pragma once
+// The main window frame: creation (settings, port, timers, view mode, first
+// read of the panel), the access lock of the engineering view modes at the
+// first show, and closing the port and the log files. The panel area and the
+// service area are MainPanel's.
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/WindowContext.h"
+#include "panel/MainPanel.h"
+
+namespace calorix {
+
+// Asks the operator for the engineering password and returns what was typed.
+using PasswordPrompt = std::function<QString()>;
+
+inline const QString kAccessPassword = QStringLiteral("52738416");
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds the controls, then runs the creation steps (LoadSettings among
+  // them). The prompt is asked at the first show when the lock applies.
+  TForm1(WindowContext& context, PasswordPrompt passwordPrompt);
+  ~TForm1() override;
+
+  MainPanel& mainPanel() { return *mainPanel_; }
+  // The access markers as the window holds them (relocked or unlocked).
+  const std::array<qint32, 3>& codes() const { return codes_; }
+  bool passwordAsked() const { return passwordAsked_; }
+
+  // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.
+  void layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
+                    int outerHeight);
+
+ signals:
+  // The window is shown for the first time (before any password prompt).
+  void firstShown();
+  // The window has closed and released the port and both files.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void create();
+  void applyViewMode();
+  void relock();
+  void applyAccessLock();
+  // Writes the triple to "Vid prog" CodeProg1..3 in that order.
+  void writeCodes(const std::array<qint32, 3>& codes);
+
+  WindowContext& ctx_;
+  PasswordPrompt passwordPrompt_;
+  MainPanel* mainPanel_ = nullptr;  // a child QObject of this window
+  std::array<qint32, 3> codes_{};
+  bool firstShowDone_ = false;
+  bool passwordAsked_ = false;
+  bool closedDone_ = false;
+};
+
+}  // namespace calorix
