@@ -1,0 +1,111 @@
+#include "tools/CoefCodec.h"
+
+#include <cmath>
+#include <functional>
+
+#include "core/Abort.h"
+#include "core/NumberText.h"
+
+namespace calorix {
+
+namespace {
+
+constexpr double kDivisor1 = 65535.0;
+constexpr double kScale16 = 65536.0;
+constexpr double kPidScale = 100000000.0;
+
+CoefField pidField(const char* name, quint16 address) {
+  return {name, address, kPidScale, kPidScale, 11, 8, false, false};
+}
+
+// Raws are read back as signed words, so a stored magnitude must stay below
+// 2^31; the largest w that still rounds to 2^31 - 1 is just under this.
+constexpr double kRawLimit = 2147483647.5;
+
+QString valueText(double value) {
+  return QString::number(value, 'g', 15);
+}
+
+// A bound printed with at most 8 decimals that is itself accepted: rounded,
+// or moved one unit inwards when the rounded text would be refused.
+QString boundText(double bound, bool upper, const std::function<bool(double)>& accepted) {
+  double printed = std::round(bound * 1e8) / 1e8;
+  if (!accepted(printed))
+    printed = (upper ? std::floor(bound * 1e8) : std::ceil(bound * 1e8)) / 1e8;
+  QString text = QString::number(printed, 'f', 8);
+  while (text.endsWith('0')) text.chop(1);
+  if (text.endsWith('.')) text.chop(1);
+  return text;
+}
+
+double magnitudeTimesScale(const CoefField& field, double value) {
+  if (field.reciprocal) return std::abs(1.0 / value * 100.0) * field.writeScale;
+  return std::abs(value) * field.writeScale;
+}
+
+QString rangeMessage(const CoefField& field, double value) {
+  const auto accepted = [&](double v) { return magnitudeTimesScale(field, v) < kRawLimit; };
+  if (field.reciprocal) {
+    const double smallest = 100.0 * field.writeScale / kRawLimit;
+    return QString::fromUtf8("Значение %1 вне диапазона: |К| не меньше %2")
+        .arg(valueText(value), boundText(smallest, false, accepted));
+  }
+  const QString largest = boundText((kRawLimit - 0.5) / field.writeScale, true, accepted);
+  return QString::fromUtf8("Значение %1 вне диапазона -%2..%2").arg(valueText(value), largest);
+}
+
+[[noreturn]] void divisionByZero() {
+  throw AbortAction("Floating point division by zero");
+}
+
+}  // namespace
+
+const std::array<CoefField, 2> kAmplifierFields{{
+    {"EditIzmTermA", 0x00, kDivisor1, kScale16, 7, 3, false, false},
+    {"EditIzmTermB", 0x04, kDivisor1, kScale16, 7, 3, false, false},
+}};
+
+const CoefField kGainField{"EditKUsTerm", 0x08, 6553500.0, kScale16, 7, 3, false, true};
+
+const std::array<CoefField, 4> kThermoFields{{
+    {"EditKAT", 0x0C, 4294967296.0, 65536.0 * 65536.0, 11, 8, false, false},
+    {"EditKBT", 0x10, 1677721600.0, 256.0 * 100.0 * 65536.0, 11, 8, true, false},
+    {"EditKCT", 0x14, 2560000.0, 256.0 * 10000.0, 11, 8, false, false},
+    {"EditKDT", 0x18, 1000000.0, 1000000.0, 11, 8, true, false},
+}};
+
+const std::array<CoefField, 12> kPidFields{{
+    pidField("EditAP", 0x20),
+    pidField("EditBP", 0x24),
+    pidField("EditCP", 0x28),
+    pidField("EditDP", 0x2C),
+    pidField("EditAD", 0x30),
+    pidField("EditBD", 0x34),
+    pidField("EditCD", 0x38),
+    pidField("EditDD", 0x3C),
+    pidField("EditAI", 0x40),
+    pidField("EditBI", 0x44),
+    pidField("EditCI", 0x48),
+    pidField("EditDI", 0x4C),
+}};
+
+QString coefText(const CoefField& field, qint32 raw) {
+  double shown;
+  if (field.reciprocal) {
+    if (raw == 0) divisionByZero();
+    shown = 1.0 / (double(raw) / field.readDivisor);
+  } else {
+    shown = double(raw) / field.readDivisor;
+  }
+  const QString text = fixedText(shown, field.width, field.decimals);
+  return field.shownNegative ? "-" + text : text;
+}
+
+CoefRaw coefRawForWrite(const CoefField& field, double value) {
+  if (field.reciprocal && value == 0.0) divisionByZero();
+  const double w = magnitudeTimesScale(field, value);
+  if (!(w < kRawLimit)) return {std::nullopt, rangeMessage(field, value)};
+  return {qint32(roundHalfEven(w)), QString()};
+}
+
+}  // namespace calorix
