@@ -31,4 +31,14 @@ class IniFile {
   QStringList lines_;
 };
 
+// The settings rules of the console. An integer entry that is missing or
+// stored as 0 (or not a whole number) is replaced by def, which is written to
+// writeSection / writeKey at once. A string entry that reads as the sentinel
+// (missing, or stored as the sentinel itself) is replaced by def, written back
+// under the same section and key. Both throw what IniFile's writes throw.
+qint32 readIntSetting(IniFile& ini, const QString& section, const QString& key,
+                      const QString& writeSection, const QString& writeKey, qint32 def);
+QString readStringSetting(IniFile& ini, const QString& section, const QString& key,
+                          const QString& sentinel, const QString& def);
+
 }  // namespace calorix
