@@ -7,7 +7,11 @@
 #include <QObject>
 #include <QPushButton>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
+
+#include <cstdint>
+#include <functional>
 
 #include "app/WindowContext.h"
 
@@ -19,6 +23,7 @@ class TFormDopParam;
 class TFormDopRAM;
 class TFormRabPID;
 class TFormDataDide;
+class PuskRun;
 
 struct SecondaryWindows {
   TFormVvodProg* vvodProg = nullptr;
@@ -45,13 +50,27 @@ class MainPanel : public QObject {
   QString programDisplayText() const;
 
   // Start-up pieces the frame calls in its order.
-  void setLinkLightYellow();     // ShapeTimer1 yellow
+  void setLinkLightYellow();       // ShapeTimer1 yellow
   void setBarHeights(int height);  // EditNagrev, EditStabil, EditOstuv
-  void startBlinking();          // TimerMigInd, 600 ms, runs to the end
+  void startBlinking();            // TimerMigInd, 600 ms, runs to the end
 
   QPushButton* button33() const;  // "Обновить"
   QPushButton* button32() const;  // "Данные печи"
   QPushButton* button30() const;  // "Работа с ПИДом"
+
+  // "P/B" with RamOutEnabled 1 runs the telemetry stream through this hook
+  // (under the exchange guard); with RamOutEnabled 0 it only sends its key code.
+  void setTelemetryStream(std::function<void()> stream);
+
+  // The timers and their ticks, for the frame and for tests that drive them
+  // without waiting.
+  PuskRun& puskRun();  // TimerPuskPidNew, TimerForReadForPolz
+  void TimerMigIndTick();
+  void Timer1Tick();
+  QTimer* timerMigInd() const;
+  QTimer* timer1() const;
+  int pollState() const;
+  std::uint8_t blinkFlags() const;
 
  private:
   struct Impl;

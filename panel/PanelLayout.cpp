@@ -1,0 +1,189 @@
+// The panel area of the main window: the group boxes that look like the
+// controller's front panel, the bottom row and the link light.
+#include <QFont>
+
+#include "app/Designed.h"
+#include "panel/MainPanelImpl.h"
+
+namespace calorix {
+
+namespace {
+
+QFont pixelFont(const QStringList& families, int pixels, bool bold,
+                QFont::StyleHint hint = QFont::SansSerif) {
+  QFont f;
+  f.setFamilies(families);
+  f.setStyleHint(hint);
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  return f;
+}
+
+void fill(QWidget* w, QPalette::ColorRole role, const QColor& color) {
+  QPalette p = w->palette();
+  p.setColor(role, color);
+  w->setPalette(p);
+  if (role == QPalette::Window) w->setAutoFillBackground(true);
+}
+
+const QColor kCream(255, 251, 240);
+
+// A read-only seven-segment display: white, red bold Tahoma.
+QLineEdit* display(QWidget* parent, const QString& name, QRect at, const QString& text) {
+  auto* e = designed(new QLineEdit(text, parent), name);
+  e->setGeometry(at);
+  e->setReadOnly(true);
+  e->setFocusPolicy(Qt::NoFocus);
+  e->setAlignment(Qt::AlignCenter);
+  e->setFont(pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 44, true));
+  fill(e, QPalette::Base, Qt::white);
+  fill(e, QPalette::Text, panel::paint::kDisplayText);
+  return e;
+}
+
+QLineEdit* bar(QWidget* parent, const QString& name, const QString& label, QRect at,
+               const QColor& color) {
+  auto* e = designed(new QLineEdit(QStringLiteral("IIIIIIIIII"), parent), name, label);
+  e->setGeometry(at);
+  e->setReadOnly(true);
+  e->setFocusPolicy(Qt::NoFocus);
+  e->setFont(pixelFont({QStringLiteral("Bauhaus 93"), QStringLiteral("DejaVu Sans")}, 16, true,
+                       QFont::Decorative));
+  fill(e, QPalette::Text, color);
+  return e;
+}
+
+panel::Circle* lamp(QWidget* parent, const QString& name, const QString& label, QPoint at) {
+  auto* c = designed(new panel::Circle(parent, panel::paint::kSilver), name, label);
+  c->setGeometry(QRect(at, QSize(17, 17)));
+  return c;
+}
+
+}  // namespace
+
+QLabel* MainPanel::Impl::label(QWidget* parent, const QString& text, QPoint at) {
+  auto* l = new QLabel(text, parent);
+  l->setFont(pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 12, true));
+  l->move(at);
+  l->adjustSize();
+  return l;
+}
+
+panel::MouseButton* MainPanel::Impl::button(QWidget* parent, const QString& name,
+                                            const QString& caption, QRect at) {
+  auto* b = designed(new panel::MouseButton(caption, parent), name, caption);
+  b->setGeometry(at);
+  return b;
+}
+
+void MainPanel::Impl::buildPanelArea() {
+  Panel1 = designed(new QGroupBox(form), QStringLiteral("Panel1"));
+  Panel1->setGeometry(8, 0, 708, 330);
+  fill(Panel1, QPalette::Window, colors::kActiveBorder);
+
+  GroupBox1 = designed(new QGroupBox(QString::fromUtf8("ОАО \"Термикон\""), Panel1),
+                       QStringLiteral("GroupBox1"), QString::fromUtf8("ОАО \"Термикон\""));
+  GroupBox1->setGeometry(16, 24, 673, 289);
+  GroupBox1->setFont(
+      pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 19, true));
+  fill(GroupBox1, QPalette::Window, kCream);
+
+  // ---- Режим работы: program and stage, the three bars, the heater lamp --
+  const QString rezim = QString::fromUtf8("Режим работы");
+  RezimRab = designed(new QGroupBox(rezim, GroupBox1), QStringLiteral("RezimRab"), rezim);
+  RezimRab->setGeometry(10, 30, 262, 250);
+  EditProg =
+      display(RezimRab, QStringLiteral("EditProg"), QRect(12, 32, 73, 60), QStringLiteral("8.8."));
+  EditStup =
+      display(RezimRab, QStringLiteral("EditStup"), QRect(100, 32, 73, 60), QStringLiteral("8.8."));
+  label(RezimRab, QString::fromUtf8("Программа"), QPoint(12, 94));
+  label(RezimRab, QString::fromUtf8("Ступень"), QPoint(104, 94));
+  struct BarPlace {
+    QLineEdit** field;
+    const char* name;
+    const char* label;
+    QColor color;
+  };
+  const BarPlace bars[] = {
+      {&EditNagrev, "EditNagrev", "Нагрев", panel::paint::kHeatingBar},
+      {&EditStabil, "EditStabil", "Стабилизация", panel::paint::kStabilisingBar},
+      {&EditOstuv, "EditOstuv", "Остывание", panel::paint::kCoolingBar},
+  };
+  int y = 126;
+  for (const BarPlace& b : bars) {
+    *b.field = bar(RezimRab, QString::fromLatin1(b.name), QString::fromUtf8(b.label),
+                   QRect(12, y, 110, 25), b.color);
+    label(RezimRab, QString::fromUtf8(b.label), QPoint(128, y + 4));
+    y += 36;
+  }
+  const QString heater = QString::fromUtf8("Нагреватель");
+  SvPuskStop = lamp(RezimRab, QStringLiteral("SvPuskStop"), heater, QPoint(210, 40));
+  label(RezimRab, heater, QPoint(180, 62));
+
+  // ---- Параметры: the parameter display, unit lamps, Пуск/Стоп ----------
+  const QString params = QString::fromUtf8("Параметры");
+  Param = designed(new QGroupBox(params, GroupBox1), QStringLiteral("Param"), params);
+  Param->setGeometry(282, 30, 190, 250);
+  EditParam = display(Param, QStringLiteral("EditParam"), QRect(18, 32, 153, 60),
+                      QStringLiteral("8.8.8.8."));
+  struct LampPlace {
+    panel::Circle** lamp;
+    const char* name;
+    const char* label;
+  };
+  const LampPlace lamps[] = {
+      {&SvGrad, "SvGrad", "t°C"}, {&SvMin, "SvMin", "Мин"}, {&SvSpeed, "SvSpeed", "°C/мин"}};
+  y = 112;
+  for (const LampPlace& l : lamps) {
+    *l.lamp = lamp(Param, QString::fromLatin1(l.name), QString::fromUtf8(l.label), QPoint(20, y));
+    label(Param, QString::fromUtf8(l.label), QPoint(44, y + 1));
+    y += 36;
+  }
+  const QColor lowerKey = panel::paint::kKeyBottom;
+  keyPuskStop = new panel::DrawnKey(Param, QStringLiteral("ShapePuskStop"), QPoint(128, 150),
+                                    QSize(41, 33), QSize(41, 33), -1, 1, lowerKey);
+  label(Param, QString::fromUtf8("Пуск/Стоп"), QPoint(112, 188));
+  designed(keyPuskStop->top(), QStringLiteral("ShapePuskStopTop"), QString::fromUtf8("Пуск/Стоп"));
+
+  // ---- Ввод параметров: the knob, "<" and ">", Прог., Ступ., Парам. ------
+  const QString input = QString::fromUtf8("Ввод параметров");
+  VvodParam = designed(new QGroupBox(input, GroupBox1), QStringLiteral("VvodParam"), input);
+  VvodParam->setGeometry(482, 30, 181, 250);
+  keyEncoder = new panel::DrawnKey(VvodParam, QStringLiteral("ShapeEncoder"), QPoint(45, 34),
+                                   QSize(97, 89), QSize(97, 89), -5, -4, panel::paint::kKeyTop);
+  Button21 =
+      button(VvodParam, QStringLiteral("Button21"), QStringLiteral("<"), QRect(12, 112, 25, 25));
+  Button22 =
+      button(VvodParam, QStringLiteral("Button22"), QStringLiteral(">"), QRect(146, 112, 25, 25));
+  struct KeyPlace {
+    panel::DrawnKey** key;
+    const char* name;
+    const char* label;
+    int x;
+    int upperWidth;
+  };
+  const KeyPlace keys[] = {{&keyProg, "ShapeProg", "Прог.", 12, 41},
+                           {&keyStup, "ShapeStup", "Ступ.", 70, 40},
+                           {&keyParam, "ShapeParam", "Парам.", 128, 41}};
+  for (const KeyPlace& k : keys) {
+    const QString name = QString::fromLatin1(k.name);
+    *k.key = new panel::DrawnKey(VvodParam, name, QPoint(k.x, 160), QSize(41, 33),
+                                 QSize(k.upperWidth, 33), -1, 1, lowerKey);
+    designed((*k.key)->top(), name + QStringLiteral("Top"), QString::fromUtf8(k.label));
+    label(VvodParam, QString::fromUtf8(k.label), QPoint(k.x - 2, 198));
+  }
+
+  // ---- bottom row and the link light -------------------------------------
+  Button33 = button(form, QStringLiteral("Button33"), QString::fromUtf8("Обновить"),
+                    QRect(8, 336, 137, 25));
+  Edit37 = designed(new QLineEdit(form), QStringLiteral("Edit37"));
+  Edit37->setGeometry(200, 336, 121, 21);
+  Button30 = button(form, QStringLiteral("Button30"), QString::fromUtf8("Работа с ПИДом"),
+                    QRect(360, 336, 161, 25));
+  Button32 = button(form, QStringLiteral("Button32"), QString::fromUtf8("Данные печи"),
+                    QRect(552, 336, 161, 25));
+  ShapeTimer1 = designed(new panel::Circle(form, Qt::white), QStringLiteral("ShapeTimer1"));
+  ShapeTimer1->setGeometry(768, 16, 33, 33);
+}
+
+}  // namespace calorix

@@ -1,0 +1,117 @@
+#include "pid/PuskRun.h"
+
+#include <QStringList>
+
+#include "core/Abort.h"
+#include "core/NumberText.h"
+#include "link/Action.h"
+
+namespace calorix {
+
+PuskRun::PuskRun(WindowContext& context, PuskRunView view, QObject* parent)
+    : QObject(parent), ctx_(context), view_(std::move(view)) {
+  for (QTimer* t : {&timerPuskPidNew_, &timerForReadForPolz_}) {
+    t->setInterval(kDesignedPeriodMs);
+    t->setTimerType(Qt::PreciseTimer);
+  }
+  timerPuskPidNew_.setObjectName(QStringLiteral("TimerPuskPidNew"));
+  timerForReadForPolz_.setObjectName(QStringLiteral("TimerForReadForPolz"));
+  connect(&timerPuskPidNew_, &QTimer::timeout, this, &PuskRun::tick);
+  // TimerForReadForPolz has no work: it is switched off by Стоп and by the end
+  // of a program, and nothing switches it on.
+}
+
+void PuskRun::arm() {
+  timerPuskPidNew_.setInterval(kCyclePeriodMs);
+  timerPuskPidNew_.start();
+}
+
+void PuskRun::tick() {
+  // An idle tick leaves its timer running and does nothing on the port.
+  if (ctx_.run.PidRunActive != 1) return;
+  if (!runAction(ctx_.link, ctx_.messages, [this] { runTick(); })) {
+    // Another exchange is in progress (it lets events run): come back shortly
+    // rather than lose the cycle.
+    timerPuskPidNew_.start(kBusyRetryMs);
+  }
+}
+
+void PuskRun::runTick() {
+  RunState& run = ctx_.run;
+  Link& link = ctx_.link;
+  if (run.PidRunActive != 1) return;
+  timerPuskPidNew_.stop();
+
+  link.RdPidFrame();
+  ++run.WorkCounter;
+  view_.setWorkCounterText(decimalText(run.WorkCounter));
+  try {
+    WriteRunLine();
+  } catch (const AbortAction& failed) {
+    // A work log that cannot be written must not stop the run from being
+    // carried on or stopped: report it and go on with the cycle.
+    ctx_.messages.show(failed.message());
+  }
+  ShowPanelFromMirror();
+
+  if (view_.panelColor() == colors::kPusk) view_.setPanelColor(colors::kRunning);
+
+  const bool stageSet = mirror(0x7D) != 0;
+  const bool heater = panel::heaterOn(mirror(0x02));
+  if (stageSet && !heater) {
+    // The controller ended the program by itself.
+    run.PidStopRequest = 1;
+    view_.setPanelColor(colors::kStop);
+    timerForReadForPolz_.stop();
+    run.PuskFlag = 0;
+    link.clock().sleepMs(50);
+  }
+
+  if (run.PidStopRequest == 1) {
+    stopSequence();
+  } else {
+    timerPuskPidNew_.setInterval(kCyclePeriodMs);
+    timerPuskPidNew_.start();
+  }
+}
+
+void PuskRun::stopSequence() {
+  RunState& run = ctx_.run;
+  Link& link = ctx_.link;
+  // Key code 1 toggles the run on the controller: only send it while the
+  // controller still runs (heater on) or has no stage.
+  if (panel::heaterOn(mirror(0x02)) || mirror(0x7D) == 0) link.SendPanelKey(0x01);
+  link.clock().sleepMs(50);
+  link.SetRegBits(0x05, 0x00, 0xFB);
+  link.SetRegBits(0x0E, 0x00, 0xFD);
+  link.SetRegBits(0x0E, 0x00, 0xFE);
+  link.clock().sleepMs(50);
+  if (ctx_.readPanel) ctx_.readPanel();
+  link.CloseDataLog();
+  run.PidStopRequest = 0;
+  run.PidRunActive = 0;
+  run.WorkCounter = 0;
+  view_.setWorkCounterText(QStringLiteral("0"));
+  view_.setPanelColor(colors::kActiveBorder);
+}
+
+void PuskRun::WriteRunLine() {
+  RunState& run = ctx_.run;
+  Link& link = ctx_.link;
+  if (run.WorkLineDue == 0 && mirror(0x7D) == 0) return;
+  link.MakeTimeStamps();
+  const qint32 temperature = qint32(quint32(mirror(0xC4)) | (quint32(mirror(0xC5)) << 8) |
+                                    (quint32(mirror(0xC6)) << 16) | (quint32(mirror(0xC7)) << 24));
+  const QStringList fields{decimalText(run.WorkCounter), link.LineStamp, decimalText(mirror(0x7C)),
+                           decimalText(mirror(0x7D)), generalText(temperature / 256.0)};
+  run.WorkLineDue = 0;
+  link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
+}
+
+void PuskRun::ShowPanelFromMirror() {
+  view_.showIndication(
+      panel::decodeIndication(&ctx_.link.RamMirror[0x60], panel::BarVariant::Mirror));
+  view_.setBlinkFlags(mirror(0x0B));
+}
+
+}  // namespace calorix
