@@ -343,10 +343,16 @@ void MainPanel::Impl::startRun() {
   link.clock().sleepMs(50);
   link.RdPidFrame();
   Edit37->setText(QString::number(run.WorkCounter));
-  link.WriteDataLog(QString::fromUtf8("Данные работы "));
-  link.WriteDataLog(QString::fromUtf8(
-      "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
-  pusk->WriteRunLine();
+  try {
+    link.WriteDataLog(QString::fromUtf8("Данные работы "));
+    link.WriteDataLog(QString::fromUtf8(
+        "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
+    pusk->WriteRunLine();
+  } catch (const AbortAction& failed) {
+    // The controller runs already: the timer must still come, or the run
+    // could never be stopped from here.
+    ctx.messages.show(failed.message());
+  }
   pusk->arm();
 }
 
