@@ -1,6 +1,12 @@
 // The service area: coefficients, set temperature, thermocouple channel, RAM
 // and typed reads, raw bytes, ВЫКЛ НАГРЕВ.
+#include "pid/TFormRabPID.h"
+#include "programs/TFormDataDide.h"
+#include "programs/TFormVvodProg.h"
 #include "tests/ui/panel_fixture.h"
+#include "tools/TFormDopParam.h"
+#include "tools/TFormDopRAM.h"
+#include "tools/TFormIzmKoef.h"
 
 namespace calorix::testing {
 namespace {
@@ -128,6 +134,33 @@ TEST_F(ServiceTest, StopHeatWorksWhileTheLinkIsBusy) {
   h.link().end();
   EXPECT_EQ(run.StopHeatRequest, 1);
   EXPECT_EQ(w("Button11")->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
+}
+
+TEST_F(ServiceTest, ButtonsShowTheirWindowsWithoutExchanging) {
+  TFormVvodProg vvodProg(*ctx);
+  TFormIzmKoef izmKoef(*ctx);
+  TFormDopParam dopParam(*ctx);
+  TFormDopRAM dopRam(*ctx);
+  TFormRabPID rabPid(*ctx);
+  TFormDataDide dataDide(*ctx);
+  panel->setWindows({&vvodProg, &izmKoef, &dopParam, &dopRam, &rabPid, &dataDide});
+  struct Opens {
+    const char* button;
+    QWidget* window;
+    bool onPress;
+  };
+  for (const Opens& o : {Opens{"Button17", &vvodProg, false}, Opens{"Button18", &izmKoef, false},
+                         Opens{"Button25", &dopParam, true}, Opens{"Button26", &dopRam, true},
+                         Opens{"Button30", &rabPid, true}, Opens{"Button32", &dataDide, true}}) {
+    SCOPED_TRACE(o.button);
+    EXPECT_FALSE(o.window->isVisible());
+    if (o.onPress)
+      press(o.button, Qt::RightButton);  // any mouse button
+    else
+      click(o.button);
+    EXPECT_TRUE(o.window->isVisible());
+  }
+  EXPECT_EQ(received(), Bytes{});
 }
 
 }  // namespace
