@@ -83,7 +83,9 @@ void Link::MakeLogDirs() {
   // file that needs it then reports the error).
   const auto makeLevels = [&](const QString& sub) {
     QString stored = root + QLatin1Char('\\') + sub;
-    QDir().mkdir(hostPath(root));
+    // The root of a drive-letter path lives under the data root, which may
+    // itself be missing on a fresh machine.
+    QDir().mkpath(hostPath(root));
     QDir().mkdir(hostPath(stored));
     for (const QString& level : dated) {
       stored += QLatin1Char('\\') + level;

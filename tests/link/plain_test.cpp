@@ -1,0 +1,289 @@
+// The plain echoed commands, byte for byte as the controller saw them, over
+// the in-memory port and the virtual clock.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "link/Link.h"
+#include "tests/support/LinkHarness.h"
+#include "tests/support/ScriptPeer.h"
+
+namespace calorix {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::LinkHarness;
+using testing::ScriptLink;
+
+bool isDrainSet(const Timeouts& t) {
+  return t.readInterval == kDrainReadInterval && t.readPerByte == kDrainReadPerByte &&
+         t.readConstant == kDrainReadConstant;
+}
+
+int drainsSince(MemoryPort& port, std::size_t from) {
+  int n = 0;
+  const auto& history = port.timeoutHistory();
+  for (std::size_t i = from; i < history.size(); ++i) n += isDrainSet(history[i]) ? 1 : 0;
+  return n;
+}
+
+class PlainOnEmulator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.start();
+    ASSERT_NE(h.port(), nullptr);
+    h.ctrl().clearLogs();
+    timeoutsBefore = h.port()->timeoutHistory().size();
+  }
+  Link& link() { return h.link(); }
+  Bytes received() { return h.ctrl().received(); }
+
+  LinkHarness h;
+  std::size_t timeoutsBefore = 0;
+};
+
+TEST_F(PlainOnEmulator, SyncAnswersDoneAndPausesAfterIt) {
+  const qint64 t0 = h.clock().nowMs();
+  link().SyncCmd();
+  EXPECT_EQ(link().status.code, 0);
+  EXPECT_EQ(link().status.text, status_text::done());
+  EXPECT_EQ(received(), (Bytes{0x40}));
+  EXPECT_GE(h.clock().nowMs() - t0, 100);
+  EXPECT_EQ(drainsSince(*h.port(), timeoutsBefore), 0);
+}
+
+TEST_F(PlainOnEmulator, AbsentControllerCostsOneTimeoutThenDrains) {
+  h.ctrl().setFaults({.silent = true});
+  const qint64 t0 = h.clock().nowMs();
+  link().SyncCmd();
+  EXPECT_EQ(link().status.code, 1);
+  EXPECT_EQ(link().status.text, status_text::noAnswerBoards());
+  // One silent one-byte read under the normal set, then the drain; no pause.
+  const qint64 took = h.clock().nowMs() - t0;
+  EXPECT_GE(took, 6030);
+  EXPECT_LT(took, 6030 + 100);
+  EXPECT_EQ(drainsSince(*h.port(), timeoutsBefore), 1);
+  EXPECT_EQ(h.port()->timeouts(), kNormalTimeouts);
+  EXPECT_EQ(received(), (Bytes{0x40}));
+}
+
+TEST_F(PlainOnEmulator, RefusedReadSendsNoAddress) {
+  h.ctrl().setFaults({.refuseCommand = 0x03});
+  std::uint8_t value = 0x5A;
+  link().RdByteCmd(0x1234, value);
+  EXPECT_EQ(link().status.code, 2);
+  EXPECT_EQ(link().status.text, status_text::refused());
+  EXPECT_EQ(received(), (Bytes{0x03}));
+  EXPECT_EQ(value, 0x5A);
+  EXPECT_EQ(drainsSince(*h.port(), timeoutsBefore), 1);
+}
+
+TEST_F(PlainOnEmulator, AnyAnswerToAnAddressByteIsAccepted) {
+  h.ctrl().memory().ram[0x0234] = 0xC7;
+  // Output 0 is the echo of 0x03, output 1 the answer to the address low byte.
+  h.ctrl().setFaults({.replaceAt = 1, .replaceWith = 0x7F});
+  std::uint8_t value = 0;
+  link().RdByteCmd(0x0234, value);
+  EXPECT_EQ(link().status.code, 0);
+  EXPECT_EQ(value, 0xC7);
+  EXPECT_EQ(received(), (Bytes{0x03, 0x34, 0x02}));
+}
+
+TEST_F(PlainOnEmulator, WrongEchoOfACommandByteIsUnknownError) {
+  h.ctrl().setFaults({.replaceAt = 0, .replaceWith = 0x7F});
+  link().WrByteCmd(0x0010, 0x99);
+  EXPECT_EQ(link().status.code, 254);
+  EXPECT_EQ(link().status.text, status_text::unknown());
+  EXPECT_EQ(received(), (Bytes{0x02}));
+  EXPECT_EQ(h.ctrl().memory().ram[0x0010], 0);
+}
+
+TEST_F(PlainOnEmulator, WordReadWrapsPastTheTopAddress) {
+  h.ctrl().memory().ram[0xFFFF] = 0x34;
+  h.ctrl().memory().ram[0x0000] = 0x12;
+  quint16 value = 0;
+  link().RdWord(0xFFFF, value);
+  EXPECT_EQ(value, 0x1234);
+  EXPECT_EQ(link().LastReadBytes, (std::array<std::uint8_t, 4>{0x34, 0x12, 0, 0}));
+  EXPECT_EQ(received(), (Bytes{0x40, 0x03, 0xFF, 0xFF, 0x03, 0x00, 0x00, 0x40}));
+  EXPECT_EQ(link().status.code, 0);
+}
+
+struct DWordCase {
+  qint32 value;
+  std::array<std::uint8_t, 4> bytes;
+  quint16 high;
+  quint16 low;
+};
+
+class DWordRoundTrip : public PlainOnEmulator, public ::testing::WithParamInterface<DWordCase> {};
+
+TEST_P(DWordRoundTrip, WritesLowByteFirstShowsHalvesAndReadsBack) {
+  const DWordCase& c = GetParam();
+  const quint16 addr = 0x0090;
+  link().WrDWord(addr, c.value);
+  EXPECT_EQ(link().status.code, 0);
+  const Bytes expected{0x40, 0x02, 0x90, 0x00,       c.bytes[0], 0x02, 0x91, 0x00,       c.bytes[1],
+                       0x02, 0x92, 0x00, c.bytes[2], 0x02,       0x93, 0x00, c.bytes[3], 0x40};
+  EXPECT_EQ(received(), expected);
+  ASSERT_EQ(h.dwordHalves.size(), 1u);
+  EXPECT_EQ(h.dwordHalves[0], std::make_pair(c.high, c.low));
+
+  qint32 back = 0;
+  link().RdDWord(addr, back);
+  EXPECT_EQ(back, c.value);
+  EXPECT_EQ(link().LastReadBytes, c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DWordRoundTrip,
+    ::testing::Values(DWordCase{-65536, {0x00, 0x00, 0xFF, 0xFF}, 65535, 0},
+                      DWordCase{-1, {0xFF, 0xFF, 0xFF, 0xFF}, 65535, 65535},
+                      DWordCase{0x12345678, {0x78, 0x56, 0x34, 0x12}, 0x1234, 0x5678},
+                      DWordCase{qint32(0x80000000u), {0, 0, 0, 0x80}, 0x8000, 0}));
+
+TEST_F(PlainOnEmulator, TypedReadRunsEveryStepAgainstASilentController) {
+  h.ctrl().setFaults({.silent = true});
+  qint32 value = 77;
+  const qint64 t0 = h.clock().nowMs();
+  link().RdDWord(0x0100, value);
+  // Six steps, each ending at its first unanswered byte.
+  EXPECT_EQ(received(), (Bytes{0x40, 0x03, 0x03, 0x03, 0x03, 0x40}));
+  EXPECT_GE(h.clock().nowMs() - t0, 6 * 6030);
+  EXPECT_EQ(link().status.code, 1);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(link().LastReadBytes, (std::array<std::uint8_t, 4>{}));
+}
+
+TEST_F(PlainOnEmulator, BlockWriteThenReadOfTheSameEightBytes) {
+  link().BlockBuf = {1, 2, 3, 4, 5, 6, 7, 8};
+  link().WrBlock(8, 0x0070);
+  EXPECT_EQ(link().status.code, 0);
+  EXPECT_EQ(received(), (Bytes{0x04, 8, 0x70, 0x00, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(link().BlockBuf, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+
+  h.ctrl().clearLogs();
+  link().BlockBuf.fill(0);
+  link().RdBlock(8, 0x0070);
+  EXPECT_EQ(link().status.code, 0);
+  EXPECT_EQ(received(), (Bytes{0x05, 8, 0x70, 0x00}));
+  EXPECT_EQ(link().BlockBuf, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(PlainOnEmulator, ShortBlockReadKeepsTheRestOfTheBuffer) {
+  h.ctrl().memory().blockMem[0x70] = 0x11;
+  h.ctrl().memory().blockMem[0x71] = 0x22;
+  link().BlockBuf.fill(0xEE);
+  h.ctrl().setFaults({.shortBlockBytes = 2});
+  link().RdBlock(4, 0x0070);
+  EXPECT_EQ(link().BlockBuf[0], 0x11);
+  EXPECT_EQ(link().BlockBuf[1], 0x22);
+  EXPECT_EQ(link().BlockBuf[3], 0xEE);
+  EXPECT_NE(link().status.code, 0);
+}
+
+TEST_F(PlainOnEmulator, KeyCodeShowsItsStatus) {
+  link().SendKeyCode(0x10);
+  EXPECT_EQ(received(), (Bytes{0x10}));
+  EXPECT_EQ(link().status.code, 0);
+  ASSERT_FALSE(h.controlStatus.isEmpty());
+  EXPECT_EQ(h.controlStatus.last(), status_text::done());
+}
+
+TEST_F(PlainOnEmulator, RamOutKeyIsThreeCheckedSteps) {
+  link().SendRamOutKey();
+  EXPECT_EQ(received(), (Bytes{0x40, 0x01, 0x40}));
+  EXPECT_EQ(link().status.code, 0);
+  EXPECT_TRUE(h.ctrl().ramOutEnabled());
+  EXPECT_EQ(h.controlStatus.last(), status_text::done());
+}
+
+TEST_F(PlainOnEmulator, RamOutKeyStopsAtTheFirstRefusedStep) {
+  h.ctrl().setFaults({.refuseCommand = 0x01});
+  link().SendRamOutKey();
+  EXPECT_EQ(received(), (Bytes{0x40, 0x01}));
+  EXPECT_EQ(link().status.code, 2);
+  EXPECT_EQ(h.controlStatus.last(), status_text::refused());
+}
+
+TEST(PlainCommands, StatusCodeSurvivesUntilTheFirstWrite) {
+  ScriptLink s;
+  s.start();
+  s.link().status = {254, QStringLiteral("old")};
+  s.peer().respond = [&](std::uint8_t, std::size_t) {
+    // The controller hears the byte: the code was reset on the write, the
+    // text at the start.
+    EXPECT_EQ(s.link().status.code, 254);
+    EXPECT_TRUE(s.link().status.text.isEmpty());
+    return Bytes{0x40, 0x80};
+  };
+  s.link().SyncCmd();
+  EXPECT_EQ(s.link().status.code, 0);
+}
+
+// A working controller for the byte reads, with one step that goes silent
+// after its address: the data byte of that step never comes.
+TEST(PlainCommands, MissingDataByteCountsAsZeroAndDoesNotDrain) {
+  ScriptLink s;
+  s.start();
+  const std::array<std::uint8_t, 4> memory{0x11, 0x22, 0x33, 0x44};
+  s.peer().respond = [&](std::uint8_t byte, std::size_t index) -> Bytes {
+    if (byte == 0x40 && (index == 0 || index == 13)) return {0x40, 0x80};
+    const std::size_t step = (index - 1) / 3;
+    if ((index - 1) % 3 != 2) return {byte};  // 0x03 and the address low byte
+    if (step == 2) return {byte};             // the third byte: no data, no 0x80
+    return {byte, memory[step], 0x80};
+  };
+  const std::size_t before = s.port()->timeoutHistory().size();
+  qint32 value = -1;
+  s.link().RdDWord(0x0200, value);
+  EXPECT_EQ(s.link().status.code, 0);
+  EXPECT_EQ(s.link().status.text, status_text::done());
+  EXPECT_EQ(value, 0x44002211);
+  EXPECT_EQ(s.link().LastReadBytes, (std::array<std::uint8_t, 4>{0x11, 0x22, 0x00, 0x44}));
+  EXPECT_EQ(drainsSince(*s.port(), before), 0);
+  EXPECT_EQ(s.peer().received.size(), 14u);
+}
+
+TEST(PlainCommands, MissingDataByteHasItsOwnText) {
+  ScriptLink s;
+  s.start();
+  s.peer().respond = [](std::uint8_t byte, std::size_t) { return Bytes{byte}; };
+  std::uint8_t value = 0x42;
+  s.link().RdByteCmd(0x0001, value);
+  EXPECT_EQ(s.link().status.code, 1);
+  EXPECT_EQ(s.link().status.text, status_text::noAnswer());
+  EXPECT_EQ(value, 0x42);
+}
+
+// With no port every command stops at its first write.
+TEST(PlainCommands, PortFailedAtStartEveryCommandEndsWith255) {
+  LinkHarness h;
+  h.start(QStringLiteral("[Com port]\r\nNumPort=17\r\n"));
+  ASSERT_EQ(h.port(), nullptr);
+  Link& link = h.link();
+  std::uint8_t b = 0;
+  quint16 w = 0;
+  qint32 d = 0;
+  const std::vector<std::function<void()>> commands{
+      [&] { link.SyncCmd(); },        [&] { link.RdByteCmd(1, b); },
+      [&] { link.WrByteCmd(1, 2); },  [&] { link.RdByte(1, b); },
+      [&] { link.RdWord(1, w); },     [&] { link.RdDWord(1, d); },
+      [&] { link.WrDWord(1, 5); },    [&] { link.WrBlock(8, 0x70); },
+      [&] { link.RdBlock(8, 0x70); }, [&] { link.SendKeyCode(0x10); },
+      [&] { link.SendRamOutKey(); },
+  };
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    link.status = {0, QStringLiteral("x")};
+    const qint64 t0 = h.clock().nowMs();
+    commands[i]();
+    EXPECT_EQ(link.status.code, 255) << "command " << i;
+    EXPECT_EQ(link.status.text, status_text::writeFailed()) << "command " << i;
+    EXPECT_EQ(h.clock().nowMs(), t0) << "command " << i << " waited";
+  }
+  EXPECT_TRUE(h.ctrl().received().empty());
+  EXPECT_EQ(h.controlStatus.last(), status_text::writeFailed());
+}
+
+}  // namespace
+}  // namespace calorix
