@@ -321,6 +321,7 @@ struct FurnaceFirmware::Impl {
     framesOn = false;
     stage = 0;
     mem->setRamWord(ram::kDelay, 0);
+    mem->ram[ram::kPower] = 0;  // off at once, not at the next regulator step
   }
 
   void beginStage(int k) {
@@ -431,7 +432,8 @@ struct FurnaceFirmware::Impl {
       const bool saturatedSame = (trial >= 100 && error > 0) || (trial <= 0 && error < 0);
       integrating = std::abs(error) < kIntegralBandC && !saturatedSame;
       if (integrating) errorSum += error * dt;
-      if (ki != 0) errorSum = std::clamp(errorSum, -100.0 / std::abs(ki), 100.0 / std::abs(ki));
+      const double sumLimit = ki != 0 ? std::min(1e6, 100.0 / std::abs(ki)) : 1e6;
+      errorSum = std::clamp(errorSum, -sumLimit, sumLimit);
       iuv = ki * errorSum;
       total = puv + iuv + duv;
     }

@@ -226,6 +226,23 @@ TEST_F(FirmwareTest, TemperaturesDecodeConsistentlyThroughoutARun) {
   }
 }
 
+TEST(FirmwareRoomSensor, FractionByteInEitherReadersUnits) {
+  for (bool sixteenths : {true, false}) {
+    SCOPED_TRACE(sixteenths);
+    ControllerMemory m;
+    FurnaceFirmwareOptions o;
+    o.roomFractionInSixteenths = sixteenths;
+    o.furnace.roomC = 21.8;
+    FurnaceFirmware fw(o);
+    fw.attach(m);
+    const double fraction = sixteenths ? m.ram[0x70] / 16.0 : m.ram[0x70] / 256.0;
+    EXPECT_NEAR(m.ram[0x71] + fraction, 21.8, 1.0 / 32);
+    if (!sixteenths) {
+      EXPECT_EQ(m.ram[0x70] % 16, 0) << "a 1/16 °C sensor";
+    }
+  }
+}
+
 TEST_F(FirmwareTest, SignFlagsFollowTheSignedQuantities) {
   keys({kRun});
   ASSERT_TRUE(until([&] { return mem->ram[0x08] & 0x04; }, 120));
