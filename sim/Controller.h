@@ -24,11 +24,13 @@
 namespace calorix::sim {
 
 struct ControllerOptions {
-  qint64 cycleMs = 4000;             // regulator cycle: one PID frame per cycle
-  qint64 telemetryPeriodMs = 500;    // one telemetry frame per period while streaming
-  int pidFrameLength = 310;          // bytes of a PID frame (the console's DataPid)
-  qint64 plainPauseMs = 50;          // a gap at least this long after 0x04/0x05 means plain
-  qint64 keyIdleMs = 300;            // silence after an ambiguous code ends it as a key code
+  qint64 cycleMs = 4000;           // regulator cycle: one PID frame per cycle
+  qint64 telemetryPeriodMs = 500;  // one telemetry frame per period while streaming
+  int pidFrameLength = 310;        // bytes of a PID frame (the console's DataPid)
+  qint64 plainPauseMs = 50;        // a gap at least this long after 0x04/0x05 means plain
+  qint64 keyIdleMs = 300;          // silence after an ambiguous code ends it as a key code
+  qint64 firstPidFrameMs = 1000;   // the first PID frame of a run comes this long after the start
+  qint64 commandAbandonMs = 3000;  // a command left unfinished this long is dropped
 };
 
 // Deterministic faults. Counters count output bytes from the moment the fault
@@ -43,7 +45,12 @@ struct Faults {
   int dropAt = -1;   // this output byte is not sent
   int delayAt = -1;  // this output byte (and all after it) comes delayMs later
   qint64 delayMs = 0;
-  int shortBlockBytes = -1;  // the next data block sends only this many of its bytes
+  // The next data block sends only this many of its data bytes; the rest of the
+  // block is lost on the line and what follows it (the closing byte of a block
+  // reply) comes as usual. A data block is the data of a block read, the echo
+  // of the data of a plain block write, or the body of a PID or telemetry frame
+  // after its 3-byte header.
+  int shortBlockBytes = -1;
 };
 
 class Controller : public Peer {
@@ -59,6 +66,8 @@ class Controller : public Peer {
   // Arms faults; output counters start from the bytes sent so far.
   void setFaults(const Faults& faults);
   const Faults& faults() const { return faults_; }
+  // The probe of the in-memory port: true while the line is gone.
+  bool lineGone() const { return faults_.portGone; }
 
   bool ramOutEnabled() const { return ramOut_; }
   bool telemetryOn() const { return telemetryOn_; }
