@@ -1,10 +1,253 @@
 #include "programs/TFormDataDide.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/Designed.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+
 namespace calorix {
 
-TFormDataDide::TFormDataDide(WindowContext& context, QWidget* parent) : QWidget(parent), ctx_(context) {
+namespace {
+
+constexpr int kGridRows = 18;  // header, stages 0..15, one row never used
+constexpr int kGridColumns = 4;
+constexpr int kRowHeight = 24;
+constexpr int kColumnWidths[kGridColumns] = {50, 100, 110, 100};
+const char* const kHeaders[kGridColumns] = {"Ступень", "   Температура", "Время стабилизации",
+                                            " Скорость нагрева"};
+
+// Front-panel key codes of the framed key command.
+constexpr std::uint8_t kKeyProg = 0x02;
+constexpr std::uint8_t kKeyLeft = 0x20;
+constexpr std::uint8_t kKeyRight = 0x40;
+constexpr std::uint8_t kKeyRelease = 0x00;
+constexpr qint64 kKeyPauseMs = 100;
+constexpr qint64 kCellEditPauseMs = 100;
+
+}  // namespace
+
+TFormDataDide::TFormDataDide(WindowContext& context, QWidget* parent)
+    : QWidget(parent), ctx_(context) {
   setObjectName("TFormDataDide");
   setWindowTitle("DataDide");
+
+  grid_ = designed(new QTableWidget(kGridRows, kGridColumns, this), "StringGrid1",
+                   QString::fromUtf8("Программа"));
+  QFont bold = grid_->font();
+  bold.setBold(true);
+  grid_->setFont(bold);
+  grid_->horizontalHeader()->hide();
+  grid_->verticalHeader()->hide();
+  grid_->verticalHeader()->setMinimumSectionSize(1);
+  grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  for (int row = 0; row < kGridRows; ++row) {
+    for (int column = 0; column < kGridColumns; ++column) {
+      auto* item = new QTableWidgetItem;
+      if (row == 0 || column == 0) {
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setBackground(palette().button());
+        item->setForeground(palette().buttonText());
+      }
+      grid_->setItem(row, column, item);
+    }
+  }
+  int width = 0;
+  for (int column = 0; column < kGridColumns; ++column) {
+    grid_->setColumnWidth(column, kColumnWidths[column]);
+    width += kColumnWidths[column] + 2;
+  }
+  int height = 13;
+  for (int row = 0; row <= 15; ++row) height += grid_->rowHeight(row) + 2;
+  grid_->setFixedSize(width, height);
+  for (int column = 0; column < kGridColumns; ++column)
+    grid_->item(0, column)->setText(QString::fromUtf8(kHeaders[column]));
+  for (int stage = 0; stage <= kStageCount; ++stage)
+    grid_->item(stage + 1, 0)->setText(QString("%1").arg(stage, 4));
+
+  auto* title = designed(new QLabel(QString::fromUtf8("Изменение информацию о текущей ступени "
+                                                      "температуру,скорость, время стабилизации"),
+                                    this),
+                         "Label2");
+  title->setWordWrap(true);
+  auto* programLabel = designed(new QLabel(QString::fromUtf8("Программа"), this), "Label1");
+  combo_ = designed(new QComboBox(this), "ComboBox1", programLabel->text());
+  programLabel->setBuddy(combo_);
+  for (int program = 1; program <= kProgramCount; ++program)
+    combo_->addItem(QString::number(program));
+  combo_->setEditable(false);
+  combo_->setCurrentIndex(0);
+  QFont large = combo_->font();
+  large.setBold(true);
+  large.setPointSize(large.pointSize() + 6);
+  combo_->setFont(large);
+
+  savingLabel_ = designed(new QLabel(QString::fromUtf8("Идет процесс записи!"), this), "Label3");
+  QFont big = savingLabel_->font();
+  big.setPointSize(big.pointSize() + 8);
+  savingLabel_->setFont(big);
+  savingLabel_->hide();
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(programLabel);
+  top->addWidget(combo_);
+  top->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(title);
+  layout->addLayout(top);
+  layout->addWidget(grid_);
+  layout->addWidget(savingLabel_);
+  layout->addStretch();
+
+  connect(combo_, &QComboBox::activated, this, &TFormDataDide::programChosen);
+  connect(grid_, &QTableWidget::itemChanged, this, [this] {
+    if (!filling_) ctx_.link.clock().sleepMs(kCellEditPauseMs);
+  });
+}
+
+void TFormDataDide::setCellText(int row, int column, const QString& text) {
+  filling_ = true;
+  grid_->item(row, column)->setText(text);
+  filling_ = false;
+}
+
+void TFormDataDide::programChosen(int index) {
+  const bool ran = runAction(ctx_.link, ctx_.messages, [&] { selectProgram(index + 1); });
+  if (!ran) {
+    // Another exchange holds the link: nothing was done, so the box goes back
+    // to what it showed.
+    QSignalBlocker quiet(combo_);
+    combo_->setCurrentIndex(shownIndex_);
+    return;
+  }
+  shownIndex_ = index;
+}
+
+void TFormDataDide::selectProgram(int program) {
+  takeGrid();
+  if (editDiffers() && ctx_.messages.askOkCancel(QString::fromUtf8("Сохранить изменения?")))
+    save(current_);
+  load(program);
+  showReadTable();
+  edit_ = read_;
+  sendPanelKeys();
+  if (ctx_.readPanel) ctx_.readPanel();
+}
+
+void TFormDataDide::takeGrid() {
+  ProgramTable taken = edit_;
+  for (int row = 0; row <= kStageCount; ++row) {
+    for (int column = kColTemperature; column <= kColSpeed; ++column) {
+      QString text = grid_->item(row + 1, column)->text();
+      if (text.trimmed().isEmpty()) {
+        text = "0";
+        setCellText(row + 1, column, text);
+      }
+      const qint32 value = ParseIntText(text);
+      // A value that does not fit its bits is refused here, before anything
+      // is asked or written, like a text that is no number.
+      if (const auto range = programCellRange(row, column)) requireInRange(value, *range);
+      taken[row][column] = value;
+    }
+  }
+  edit_ = taken;
+}
+
+bool TFormDataDide::editDiffers() const {
+  for (int row = 0; row <= kStageCount; ++row)
+    for (int column = kColTemperature; column <= kColSpeed; ++column)
+      if (edit_[row][column] != read_[row][column]) return true;
+  return false;
+}
+
+void TFormDataDide::save(int program) {
+  if (program < 1 || program > kProgramCount) return;  // nothing loaded yet
+  savingLabel_->show();
+  QCoreApplication::processEvents();
+  if (inProgramMemory(program))
+    saveToProgMem(program);
+  else
+    saveThroughRomPage(program);
+  savingLabel_->hide();
+}
+
+void TFormDataDide::writeStage(int program, int stage) {
+  const auto record = encodeStage(edit_, stage);
+  std::copy(record.begin(), record.end(), ctx_.link.WriteBuf.begin());
+  if (inProgramMemory(program))
+    ctx_.link.WrProgMem(stageProgMemAddress(program, stage), kStageBytes);
+  else
+    ctx_.link.WrRam(stageRamAddress(program, stage), kStageBytes);
+}
+
+void TFormDataDide::saveToProgMem(int program) {
+  // Only changed stages go out; the stage-0 value lives in stages 1..8, so a
+  // change of it needs all eight.
+  const bool stage0Changed = edit_[0][kColStabTime] != read_[0][kColStabTime];
+  bool written[kStageCount + 1] = {};
+  for (int stage = 1; stage <= kStageCount; ++stage) {
+    bool changed = false;
+    for (int column = kColTemperature; column <= kColSpeed; ++column)
+      changed = changed || edit_[stage][column] != read_[stage][column];
+    if (!changed) continue;
+    writeStage(program, stage);
+    written[stage] = true;
+  }
+  if (!stage0Changed) return;
+  for (int stage = 1; stage <= 8; ++stage)
+    if (!written[stage]) writeStage(program, stage);
+}
+
+void TFormDataDide::saveThroughRomPage(int program) {
+  // The page is rewritten as a whole from RAM, so every stage is staged.
+  const quint16 page = progPageBase(program);
+  ctx_.link.RomPageCmd9(page);
+  for (int stage = 1; stage <= kStageCount; ++stage) writeStage(program, stage);
+  ctx_.link.RomPageCmd10(page);
+  ctx_.link.RomPageCmd11(page);
+}
+
+void TFormDataDide::load(int program) {
+  current_ = program;
+  if (inProgramMemory(program))
+    ctx_.link.RdProgMem(programAddress(program), kProgramBytes);
+  else
+    ctx_.link.RdRom(programAddress(program), kProgramBytes);
+  // A failed read decodes whatever the read buffer holds.
+  read_ = decodeProgram(ctx_.link.ReadBuf.data());
+}
+
+void TFormDataDide::showReadTable() {
+  for (int row = 0; row <= kStageCount; ++row)
+    for (int column = kColTemperature; column <= kColSpeed; ++column)
+      setCellText(row + 1, column, QString::number(read_[row][column]));
+}
+
+void TFormDataDide::sendPanelKeys() {
+  // Prog., then one step each way and Prog. again; on program display "25"
+  // the step back comes first.
+  Link& link = ctx_.link;
+  const bool at25 = ctx_.programDisplayText && ctx_.programDisplayText() == "25";
+  const std::uint8_t first = at25 ? kKeyLeft : kKeyRight;
+  const std::uint8_t second = at25 ? kKeyRight : kKeyLeft;
+  link.SendPanelKey(kKeyProg);
+  link.clock().sleepMs(kKeyPauseMs);
+  link.SendPanelKey(first);
+  link.SendPanelKey(kKeyRelease);
+  link.clock().sleepMs(kKeyPauseMs);
+  link.SendPanelKey(second);
+  link.SendPanelKey(kKeyRelease);
+  link.clock().sleepMs(kKeyPauseMs);
+  link.SendPanelKey(kKeyProg);
 }
 
 }  // namespace calorix

@@ -1,8 +1,15 @@
 #pragma once
-// The current-program editor window.
+// The current-program editor: one of the controller's 25 temperature programs
+// as a grid of stages. Choosing a program in ComboBox1 offers to save the
+// edits of the program loaded before, then loads the chosen one.
 #include <QWidget>
 
 #include "app/WindowContext.h"
+#include "programs/ProgramCodec.h"
+
+class QComboBox;
+class QLabel;
+class QTableWidget;
 
 namespace calorix {
 
@@ -11,8 +18,32 @@ class TFormDataDide : public QWidget {
  public:
   explicit TFormDataDide(WindowContext& context, QWidget* parent = nullptr);
 
+  // The program whose data the tables hold; 0 before the first load.
+  int currentProgram() const { return current_; }
+
  private:
+  void programChosen(int index);  // ComboBox1
+  void selectProgram(int program);
+  void takeGrid();
+  bool editDiffers() const;
+  void save(int program);
+  void saveToProgMem(int program);
+  void saveThroughRomPage(int program);
+  void load(int program);
+  void showReadTable();
+  void sendPanelKeys();
+  void writeStage(int program, int stage);
+  void setCellText(int row, int column, const QString& text);
+
   WindowContext& ctx_;
+  QTableWidget* grid_;
+  QComboBox* combo_;
+  QLabel* savingLabel_;
+  ProgramTable read_{};
+  ProgramTable edit_{};
+  int current_ = 0;
+  int shownIndex_ = 0;
+  bool filling_ = false;  // our own cell updates are no operator edits
 };
 
 }  // namespace calorix

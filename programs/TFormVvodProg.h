@@ -1,8 +1,14 @@
 #pragma once
-// The program table window.
+// The program table window: the controller's 50 table records of four 16-bit
+// words in an editable grid, read and written as a whole with the plain block
+// commands.
 #include <QWidget>
 
 #include "app/WindowContext.h"
+
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
 
 namespace calorix {
 
@@ -14,7 +20,17 @@ class TFormVvodProg : public QWidget {
   void InitProgGrid();
 
  private:
+  void readAll();   // Button1 "Чтение программ"
+  void writeAll();  // Button2 "Запись программ"
+  QString cellText(int row, int column) const;
+  void setCellText(int row, int column, const QString& text);
+
   WindowContext& ctx_;
+  QTableWidget* grid_;
+  QPushButton* readButton_;
+  QPushButton* writeButton_;
+  QProgressBar* readProgress_;
+  QProgressBar* writeProgress_;
 };
 
 }  // namespace calorix

@@ -1,10 +1,96 @@
 #include "tools/TFormDopParam.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+#include "app/Designed.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+#include "programs/ProgramCodec.h"
+
 namespace calorix {
 
-TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent) : QWidget(parent), ctx_(context) {
+void PressButton::mousePressEvent(QMouseEvent* event) {
+  QPushButton::mousePressEvent(event);
+  emit pressedDown();
+}
+
+namespace {
+
+struct Parameter {
+  const char* field;
+  quint16 address;
+  const char* unit;
+  const char* button;
+  const char* caption;
+};
+
+// In the order "Чтение всех параметров" and "Запись всех параметров" take them.
+const Parameter kParameters[3] = {
+    {"EditZadTempEtap", 0xDC, "°С", "Button1", "Чтение зад.температуры"},
+    {"EditZadTimeStabEtap", 0xAC, "Мин.", "Button4", "Чтение времени стабилизации"},
+    {"EditZadSpeedEtap", 0xAE, "°С/мин.", "Button5", "Чтение скорости нагрева"},
+};
+
+}  // namespace
+
+TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
+    : QWidget(parent), ctx_(context) {
   setObjectName("TFormDopParam");
   setWindowTitle("FormDopParam");
+
+  auto* box = new QGroupBox(QString::fromUtf8("Параметры на текущем этапе"), this);
+  auto* grid = new QGridLayout(box);
+  for (int i = 0; i < 3; ++i) {
+    const Parameter& p = kParameters[i];
+    const QString caption = QString::fromUtf8(p.caption);
+    // The fields start with their own names, which are no numbers.
+    fields_[i] = designed(new QLineEdit(QString::fromLatin1(p.field), box), p.field, caption);
+    auto* unit = new QLabel(QString::fromUtf8(p.unit), box);
+    auto* read = designed(new PressButton(caption, box), p.button);
+    grid->addWidget(read, i, 0);
+    grid->addWidget(fields_[i], i, 1);
+    grid->addWidget(unit, i, 2);
+    connect(read, &PressButton::pressedDown, this,
+            [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameter(i); }); });
+  }
+  auto* readAll =
+      designed(new PressButton(QString::fromUtf8("Чтение всех параметров"), box), "Button6");
+  auto* writeAllButton =
+      designed(new PressButton(QString::fromUtf8("Запись всех параметров"), box), "Button7");
+  grid->addWidget(readAll, 3, 0);
+  grid->addWidget(writeAllButton, 3, 1, 1, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(box);
+
+  connect(readAll, &PressButton::pressedDown, this, [this] {
+    runAction(ctx_.link, ctx_.messages, [&] {
+      for (int i = 0; i < 3; ++i) readParameter(i);
+    });
+  });
+  connect(writeAllButton, &PressButton::pressedDown, this,
+          [this] { runAction(ctx_.link, ctx_.messages, [&] { writeAll(); }); });
+}
+
+void TFormDopParam::readParameter(int index) {
+  Link& link = ctx_.link;
+  link.RdRam(kParameters[index].address, 2);
+  fields_[index]->setText(QString::number(link.ReadBuf[0] + 256 * link.ReadBuf[1]));
+}
+
+void TFormDopParam::writeAll() {
+  Link& link = ctx_.link;
+  for (int i = 0; i < 3; ++i) {
+    const qint32 value = ParseIntText(fields_[i]->text());
+    requireInRange(value, kWordRange);
+    link.WriteBuf[0] = std::uint8_t(value & 0xFF);
+    link.WriteBuf[1] = std::uint8_t((value >> 8) & 0xFF);
+    link.WrRam(kParameters[i].address, 2);
+  }
 }
 
 }  // namespace calorix

@@ -1,10 +1,29 @@
 #pragma once
-// The additional parameters window.
+// The additional-parameters window: the set temperature, stabilisation time
+// and heating speed of the stage the controller is running, as 16-bit words
+// in its RAM.
+#include <QPushButton>
 #include <QWidget>
 
 #include "app/WindowContext.h"
 
+class QLineEdit;
+
 namespace calorix {
+
+// A push button that acts when any mouse button goes down on it, not on a
+// click. The tools windows' buttons all work this way.
+class PressButton : public QPushButton {
+  Q_OBJECT
+ public:
+  PressButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+
+ signals:
+  void pressedDown();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+};
 
 class TFormDopParam : public QWidget {
   Q_OBJECT
@@ -12,7 +31,11 @@ class TFormDopParam : public QWidget {
   explicit TFormDopParam(WindowContext& context, QWidget* parent = nullptr);
 
  private:
+  void readParameter(int index);
+  void writeAll();  // Button7
+
   WindowContext& ctx_;
+  QLineEdit* fields_[3] = {};
 };
 
 }  // namespace calorix

@@ -1,10 +1,157 @@
 #include "tools/TFormDopRAM.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "app/Designed.h"
+#include "core/NumberText.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+#include "programs/ProgramCodec.h"
+#include "tools/TFormDopParam.h"
+
 namespace calorix {
+
+namespace {
+
+constexpr quint16 kIndicationAddress = 0x60;
+constexpr int kShownBytes = 8;
+
+QString hexPair(std::uint8_t a, std::uint8_t b) {
+  return hex2(a) + " " + hex2(b);
+}
+
+}  // namespace
 
 TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(parent), ctx_(context) {
   setObjectName("TFormDopRAM");
   setWindowTitle("FormDopRAM");
+  auto* layout = new QVBoxLayout(this);
+
+  // Indication bytes.
+  const QString indicationCaption = QString::fromUtf8("Информация на индикаторах $60-$6D");
+  auto* indication = new QGroupBox(indicationCaption, this);
+  auto* indicationGrid = new QGridLayout(indication);
+  auto* readIndicationButton =
+      designed(new PressButton(QString::fromUtf8("Чтение всех параметров"), indication), "Button6");
+  digits01_ = designed(new QLineEdit(indication), "EditDigit01", indicationCaption + " 0-1");
+  digits23_ = designed(new QLineEdit(indication), "EditDigit23", indicationCaption + " 2-3");
+  digits4567_ = designed(new QLineEdit(indication), "EditDigit4567", indicationCaption + " 4-7");
+  indicationGrid->addWidget(readIndicationButton, 0, 0);
+  indicationGrid->addWidget(digits01_, 0, 1);
+  indicationGrid->addWidget(digits23_, 0, 2);
+  indicationGrid->addWidget(digits4567_, 0, 3);
+  layout->addWidget(indication);
+
+  // Register bits: columns from bit 7 on the left to bit 0 on the right.
+  auto* bits = new QGroupBox(QString::fromUtf8("Изменение бита в регистре"), this);
+  auto* bitsGrid = new QGridLayout(bits);
+  registerBox_ = designed(new QComboBox(bits), "ComboBoxR", QString::fromUtf8("Регистр"));
+  for (int reg = 0; reg < 32; ++reg) registerBox_->addItem(QString("R%1").arg(reg));
+  registerBox_->setEditable(false);
+  registerBox_->setCurrentIndex(0);
+  bitsGrid->addWidget(registerBox_, 0, 0, 3, 1);
+  bitsGrid->addWidget(
+      new QLabel("   7           6            5          4           3            2             "
+                 "1          0",
+                 bits),
+      0, 1, 1, 8);
+  for (int k = 0; k < 8; ++k) {
+    const int column = 8 - k;  // bit 7 in column 1, bit 0 in column 8
+    const QString bitName = QString::fromUtf8("Бит %1").arg(k);
+    bitShown_[k] = designed(new QCheckBox(QString::number(k), bits),
+                            QString("CheckBox%1").arg(k + 1), bitName);
+    bitChoice_[k] = designed(new QComboBox(bits), QString("ComboBox%1").arg(k),
+                             bitName + " " + QString::fromUtf8("запись"));
+    bitChoice_[k]->addItems({"x", "1", "0"});
+    bitChoice_[k]->setEditable(false);
+    bitChoice_[k]->setCurrentIndex(0);
+    bitsGrid->addWidget(bitShown_[k], 1, column);
+    bitsGrid->addWidget(bitChoice_[k], 2, column);
+  }
+  auto* readRegisterButton =
+      designed(new PressButton(QString::fromUtf8("Чтение"), bits), "Button2");
+  auto* changeRegisterButton =
+      designed(new PressButton(QString::fromUtf8("Запись"), bits), "Button1");
+  bitsGrid->addWidget(readRegisterButton, 1, 9);
+  bitsGrid->addWidget(changeRegisterButton, 2, 9);
+  layout->addWidget(bits);
+
+  // ROM dump. The fields start with "$" so a hexadecimal number can be typed
+  // straight after it.
+  auto* rom = new QGroupBox(QString::fromUtf8("Чтение ROM"), this);
+  auto* romGrid = new QGridLayout(rom);
+  const QString addressCaption = QString::fromUtf8("Адрес чтения");
+  const QString countCaption = QString::fromUtf8("Кол-во байт");
+  const QString bytesCaption = QString::fromUtf8("Данные");
+  romAddress_ = designed(new QLineEdit("$", rom), "EditAdrRdByte", addressCaption);
+  romCount_ = designed(new QLineEdit("$", rom), "EditNumRdByte", countCaption);
+  romBytes_ = designed(new QLineEdit("$", rom), "EditByteRD", bytesCaption);
+  auto* dumpButton = designed(new PressButton(QString::fromUtf8("Чтение ПЗУ"), rom), "Button4");
+  romGrid->addWidget(new QLabel(addressCaption, rom), 0, 0);
+  romGrid->addWidget(new QLabel(countCaption, rom), 0, 1);
+  romGrid->addWidget(new QLabel(bytesCaption, rom), 0, 2);
+  romGrid->addWidget(romAddress_, 1, 0);
+  romGrid->addWidget(romCount_, 1, 1);
+  romGrid->addWidget(romBytes_, 1, 2);
+  romGrid->addWidget(dumpButton, 1, 3);
+  romBytes_->setMinimumWidth(220);
+  layout->addWidget(rom);
+
+  const auto act = [this](void (TFormDopRAM::*step)()) {
+    return [this, step] { runAction(ctx_.link, ctx_.messages, [&] { (this->*step)(); }); };
+  };
+  connect(readIndicationButton, &PressButton::pressedDown, this, act(&TFormDopRAM::readIndication));
+  connect(readRegisterButton, &PressButton::pressedDown, this, act(&TFormDopRAM::readRegister));
+  connect(changeRegisterButton, &PressButton::pressedDown, this, act(&TFormDopRAM::changeRegister));
+  connect(dumpButton, &PressButton::pressedDown, this, act(&TFormDopRAM::dumpRom));
+}
+
+void TFormDopRAM::readIndication() {
+  Link& link = ctx_.link;
+  link.RdRam(kIndicationAddress, kShownBytes);
+  const auto& b = link.ReadBuf;
+  digits01_->setText(hexPair(b[0], b[1]));
+  digits23_->setText(hexPair(b[2], b[3]));
+  digits4567_->setText(hexPair(b[4], b[5]) + " " + hexPair(b[6], b[7]));
+}
+
+void TFormDopRAM::readRegister() {
+  Link& link = ctx_.link;
+  link.RdRam(quint16(registerBox_->currentIndex()), 1);
+  for (int k = 0; k < 8; ++k) bitShown_[k]->setChecked((link.ReadBuf[0] >> k) & 1);
+}
+
+void TFormDopRAM::changeRegister() {
+  std::uint8_t orMask = 0x00;
+  std::uint8_t andMask = 0xFF;
+  for (int k = 0; k < 8; ++k) {
+    const QString choice = bitChoice_[k]->currentText();
+    if (choice == "1") orMask |= std::uint8_t(1u << k);
+    if (choice == "0") andMask &= std::uint8_t(~(1u << k));
+  }
+  ctx_.link.SetRegBits(std::uint8_t(registerBox_->currentIndex()), orMask, andMask);
+}
+
+void TFormDopRAM::dumpRom() {
+  // Out-of-range numbers are refused rather than cut to their low bits, so
+  // the dump never shows another address than the one typed.
+  const qint32 address = ParseIntText(romAddress_->text());
+  requireInRange(address, kWordRange);
+  const qint32 count = ParseIntText(romCount_->text());
+  requireInRange(count, kByteCountRange);
+  Link& link = ctx_.link;
+  link.RdRom(quint16(address), std::uint8_t(count));
+  if (count < 1) return;
+  QString text = hex2(link.ReadBuf[0]);
+  for (int i = 1; i < std::min<int>(count, kShownBytes); ++i)
+    text += " " + hex2(link.ReadBuf[i]) + " ";
+  romBytes_->setText(text);
 }
 
 }  // namespace calorix

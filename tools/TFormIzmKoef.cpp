@@ -1,10 +1,226 @@
 #include "tools/TFormIzmKoef.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Designed.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+
 namespace calorix {
 
-TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent) : QWidget(parent), ctx_(context) {
+namespace {
+
+const char* const kRowLetters[4] = {"A", "B", "C", "D"};
+
+// A field that starts with its own name as its text, as designed.
+QLineEdit* coefEdit(QWidget* parent, const CoefField& field, const QString& label) {
+  auto* edit = designed(new QLineEdit(QString::fromLatin1(field.name), parent), field.name, label);
+  edit->setMinimumWidth(110);
+  return edit;
+}
+
+QProgressBar* groupBar(QWidget* parent, int number, const QString& label) {
+  auto* bar = designed(new QProgressBar(parent), QString("ProgressBar%1").arg(number), label);
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  return bar;
+}
+
+QPushButton* groupButton(QWidget* parent, int number, const char* caption) {
+  return designed(new QPushButton(QString::fromUtf8(caption), parent),
+                  QString("Button%1").arg(number));
+}
+
+QLabel* formula(QWidget* parent, const char* text) {
+  return new QLabel(QString::fromUtf8(text), parent);
+}
+
+}  // namespace
+
+TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
+    : QWidget(parent), ctx_(context) {
   setObjectName("TFormIzmKoef");
   setWindowTitle("FormIzmKoef");
+  auto* layout = new QVBoxLayout(this);
+
+  // Groups 1..3: a formula, one row per coefficient, read / write buttons and
+  // a progress bar.
+  struct Simple {
+    const char* caption;
+    const char* formulaText;
+    std::span<const CoefField> fields;
+    std::span<QLineEdit*> edits;
+    const char* const* letters;
+    int firstButton;
+  };
+  static const char* const kGainLetter[1] = {"К"};
+  const Simple groups[3] = {
+      {"Коэффициенты изменения характеристики усилителя термопары", "Uвых = A*Uвх + B",
+       kAmplifierFields, amplifier_, kRowLetters, 1},
+      {"Коэффициент усиления усилителя термопары", "К = Uвых / Uвх",
+       std::span<const CoefField>(&kGainField, 1), gain_, kGainLetter, 3},
+      {"Коэффициенты преобразования напряжения термопары в температуру",
+       "T = A*U^3 + B*U^2 + C*U + D", kThermoFields, thermo_, kRowLetters, 5},
+  };
+  for (int g = 0; g < 3; ++g) {
+    const Simple& group = groups[g];
+    auto* box = new QGroupBox(QString::fromUtf8(group.caption), this);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(formula(box, group.formulaText), 0, 0, 1, 4);
+    for (std::size_t i = 0; i < group.fields.size(); ++i) {
+      const QString letter = QString::fromUtf8(group.letters[i]);
+      auto* label = new QLabel(letter, box);
+      group.edits[i] = coefEdit(box, group.fields[i], letter);
+      label->setBuddy(group.edits[i]);
+      grid->addWidget(label, int(i) + 1, 0);
+      grid->addWidget(group.edits[i], int(i) + 1, 1);
+    }
+    auto* read = groupButton(box, group.firstButton, "Чтение");
+    auto* write = groupButton(box, group.firstButton + 1, "Запись");
+    bars_[g] = groupBar(box, g + 1, QString::fromUtf8(group.caption));
+    grid->addWidget(read, 1, 2);
+    grid->addWidget(write, 2, 2);
+    grid->addWidget(bars_[g], 1, 3);
+    layout->addWidget(box);
+    const std::span<const CoefField> fields = group.fields;
+    const std::span<QLineEdit* const> edits = group.edits;
+    QProgressBar* bar = bars_[g];
+    connect(read, &QPushButton::clicked, this, [this, fields, edits, bar] {
+      runAction(ctx_.link, ctx_.messages, [&] { readGroup(fields, edits, bar); });
+    });
+    connect(write, &QPushButton::clicked, this, [this, fields, edits] {
+      runAction(ctx_.link, ctx_.messages, [&] { writeGroup(fields, edits); });
+    });
+  }
+
+  // Group 4: three columns of cubics, one sign-flag word for all twelve.
+  auto* box = new QGroupBox(
+      QString::fromUtf8("Коэффициенты расчета коэффициентов PIDа от температуры"), this);
+  auto* grid = new QGridLayout(box);
+  const char* const columns[3] = {"Пропорциональный", "Дифференциальный", "Интегральный"};
+  const char* const formulas[3] = {"KP = A*T^3 + B*T^2 + C*T + D", "KD = A*T^3 + B*T^2 + C*T + D",
+                                   "KI = A*T^3 + B*T^2 + C*T + D"};
+  for (int column = 0; column < 3; ++column) {
+    grid->addWidget(new QLabel(QString::fromUtf8(columns[column]), box), 0, 2 * column, 1, 2);
+    grid->addWidget(formula(box, formulas[column]), 1, 2 * column, 1, 2);
+    for (int row = 0; row < 4; ++row) {
+      const int i = 4 * column + row;
+      const QString letter = QString::fromUtf8(kRowLetters[row]);
+      auto* label = new QLabel(letter, box);
+      pid_[i] = coefEdit(box, kPidFields[i], letter);
+      label->setBuddy(pid_[i]);
+      grid->addWidget(label, row + 2, 2 * column);
+      grid->addWidget(pid_[i], row + 2, 2 * column + 1);
+    }
+  }
+  auto* read = groupButton(box, 7, "Чтение");
+  auto* write = groupButton(box, 8, "Запись");
+  bars_[3] = groupBar(box, 4, box->title());
+  grid->addWidget(read, 6, 0, 1, 2);
+  grid->addWidget(write, 6, 2, 1, 2);
+  grid->addWidget(bars_[3], 6, 4, 1, 2);
+  layout->addWidget(box);
+  connect(read, &QPushButton::clicked, this,
+          [this] { runAction(ctx_.link, ctx_.messages, [&] { readPidGroup(); }); });
+  connect(write, &QPushButton::clicked, this,
+          [this] { runAction(ctx_.link, ctx_.messages, [&] { writePidGroup(); }); });
+}
+
+qint32 TFormIzmKoef::blockRaw() const {
+  const auto& b = ctx_.link.BlockBuf;
+  return qint32(quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) |
+                (quint32(b[3]) << 24));
+}
+
+void TFormIzmKoef::readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
+                             QProgressBar* bar) {
+  Link& link = ctx_.link;
+  link.SyncCmd();
+  bar->setRange(0, int(fields.size()));
+  bar->setValue(0);
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    link.RdBlock(4, fields[i].address);
+    bar->setValue(int(i) + 1);
+    // A К of raw 0 ends the read here with the division message; the field
+    // keeps its text and the bar its position.
+    edits[i]->setText(coefText(fields[i], blockRaw()));
+  }
+  link.SyncCmd();
+  bar->setValue(0);
+}
+
+bool TFormIzmKoef::writeFields(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
+                               QProgressBar* bar, quint16* signFlags) {
+  Link& link = ctx_.link;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    QString text = edits[i]->text();  // the field keeps the operator's text
+    double value = 0;
+    if (!ParseEditNumber(text, value, ctx_.messages)) return false;
+    const CoefRaw encoded = coefRawForWrite(fields[i], value);
+    if (!encoded.raw) {
+      // Cut to 32 bits it would read back as a different number: refused
+      // like a text that is no number.
+      ctx_.messages.show(encoded.error);
+      return false;
+    }
+    const quint32 raw = quint32(*encoded.raw);
+    for (int b = 0; b < 4; ++b) link.BlockBuf[b] = std::uint8_t(raw >> (8 * b));
+    link.WrBlock(4, fields[i].address);
+    if (bar) bar->setValue(int(i) + 1);
+    if (signFlags && value < 0) *signFlags = withPidSign(*signFlags, int(i));
+  }
+  return true;
+}
+
+void TFormIzmKoef::writeGroup(std::span<const CoefField> fields,
+                              std::span<QLineEdit* const> edits) {
+  ctx_.link.SyncCmd();
+  writeFields(fields, edits, nullptr, nullptr);
+  ctx_.link.SyncCmd();
+}
+
+void TFormIzmKoef::readPidGroup() {
+  Link& link = ctx_.link;
+  QProgressBar* bar = bars_[3];
+  link.SyncCmd();
+  bar->setRange(0, int(kPidFields.size()) + 1);
+  bar->setValue(0);
+  for (std::size_t i = 0; i < kPidFields.size(); ++i) {
+    link.RdBlock(4, kPidFields[i].address);
+    bar->setValue(int(i) + 1);
+    pid_[i]->setText(coefText(kPidFields[i], blockRaw()));
+  }
+  link.RdBlock(2, kPidSignFlagsAddress);
+  bar->setValue(int(kPidFields.size()) + 1);
+  const quint16 flags = quint16(link.BlockBuf[0] | (link.BlockBuf[1] << 8));
+  for (std::size_t i = 0; i < kPidFields.size(); ++i)
+    if (pidSignSet(flags, int(i))) pid_[i]->setText("-" + pid_[i]->text());
+  link.SyncCmd();
+  bar->setValue(0);
+}
+
+void TFormIzmKoef::writePidGroup() {
+  Link& link = ctx_.link;
+  QProgressBar* bar = bars_[3];
+  link.SyncCmd();
+  bar->setRange(0, int(kPidFields.size()) + 1);
+  bar->setValue(0);
+  quint16 flags = 0;
+  if (writeFields(kPidFields, pid_, bar, &flags)) {
+    link.BlockBuf[0] = std::uint8_t(flags & 0xFF);
+    link.BlockBuf[1] = std::uint8_t(flags >> 8);
+    link.WrBlock(2, kPidSignFlagsAddress);
+    bar->setValue(int(kPidFields.size()) + 1);
+  }
+  link.SyncCmd();
+  bar->setValue(0);
 }
 
 }  // namespace calorix

@@ -1,8 +1,18 @@
 #pragma once
-// The coefficient editor window.
+// The coefficient editor: the four groups of calibration coefficients (the
+// thermocouple amplifier's correction, its gain, the voltage-to-temperature
+// cubic, the cubics of the PID coefficients), each read and written as a
+// group with the plain block commands.
 #include <QWidget>
 
+#include <array>
+#include <span>
+
 #include "app/WindowContext.h"
+#include "tools/CoefCodec.h"
+
+class QLineEdit;
+class QProgressBar;
 
 namespace calorix {
 
@@ -12,7 +22,22 @@ class TFormIzmKoef : public QWidget {
   explicit TFormIzmKoef(WindowContext& context, QWidget* parent = nullptr);
 
  private:
+  void readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
+                 QProgressBar* bar);
+  void writeGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits);
+  void readPidGroup();   // Button7
+  void writePidGroup();  // Button8
+  // Writes the fields in order; false when one was refused (its message shown).
+  bool writeFields(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
+                   QProgressBar* bar, quint16* signFlags);
+  qint32 blockRaw() const;
+
   WindowContext& ctx_;
+  std::array<QLineEdit*, 2> amplifier_{};
+  std::array<QLineEdit*, 1> gain_{};
+  std::array<QLineEdit*, 4> thermo_{};
+  std::array<QLineEdit*, 12> pid_{};
+  std::array<QProgressBar*, 4> bars_{};
 };
 
 }  // namespace calorix
