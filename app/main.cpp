@@ -15,10 +15,8 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
 
-#if __has_include("link/SerialPortBackend.h")
 #include "link/SerialPortBackend.h"
-#define CALORIX_HAVE_SERIAL_BACKEND 1
-#endif
+#include "sim/PtyServer.h"
 
 using namespace calorix;
 
@@ -65,13 +63,27 @@ int main(int argc, char** argv) {
                        : QFileInfo(line.iniPath).absoluteFilePath();
   config.dataRoot = dataRoot();
   config.portDeviceOverride = line.portDevice;
-#ifdef CALORIX_HAVE_SERIAL_BACKEND
   config.openPort = serialPortOpener();
-#endif
 
+  // The simulator is up before the link opens its port.
+  std::unique_ptr<sim::InProcessSimulator> simulator;
   if (line.simulate) {
-    printErr(QStringLiteral("calorix: the built-in simulator is not available in this build\n"));
-    return 3;
+    sim::SimulatorOptions options;
+    options.simSpeed = line.simSpeed;
+    options.statePath = line.statePath;
+    if (options.statePath.isEmpty()) {
+      QDir().mkpath(dataRoot());
+      options.statePath = QDir(dataRoot()).filePath(QStringLiteral("sim-state.bin"));
+    }
+    QString error;
+    simulator = sim::startInProcessSimulator(options, &error);
+    if (!simulator) {
+      printErr(QStringLiteral("calorix: the built-in simulator did not start: %1\n").arg(error));
+      return 3;
+    }
+    config.portDeviceOverride = simulator->slavePath();
+    printErr(QStringLiteral("calorix: running on the built-in simulator at %1 (state %2)\n")
+                 .arg(simulator->slavePath(), options.statePath));
   }
 
   ConsoleSetup setup;
@@ -106,5 +118,10 @@ int main(int argc, char** argv) {
   QTimer::singleShot(0, &form, [&form] { form.show(); });
   const int code = app.exec();
   if (!closed) form.close();
+  if (simulator) {
+    QString error;
+    if (!simulator->saveState(&error))
+      printErr(QStringLiteral("calorix: the simulator state was not saved: %1\n").arg(error));
+  }
   return code;
 }
