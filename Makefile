@@ -20,7 +20,7 @@ run: build
 test: deps
 	@test -f $(TEST_BUILD)/CMakeCache.txt || cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCALORIX_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j$(JOBS)
-	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j$(JOBS)
 
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
