@@ -21,16 +21,12 @@
 #include "panel/Widgets.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
+#include "tests/support/TestApplication.h"
 
 namespace calorix::testing {
 
 inline QApplication& panelApp() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* instance =
-      qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *instance;
+  return testing::testApplication();
 }
 
 using Bytes = std::vector<std::uint8_t>;

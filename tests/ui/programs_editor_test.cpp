@@ -9,17 +9,13 @@
 #include "programs/TFormDataDide.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
+#include "tests/support/TestApplication.h"
 
 namespace calorix {
 namespace {
 
 QApplication& editorApp() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* instance =
-      qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *instance;
+  return testing::testApplication();
 }
 
 TEST(ProgramEditorWindow, FirstSelectionAsksNothingAndAStage0EditIsSavedOnTheNext) {

@@ -28,6 +28,7 @@
 #include "programs/TFormDataDide.h"
 #include "programs/TFormVvodProg.h"
 #include "tests/support/ConsoleHarness.h"
+#include "tests/support/TestApplication.h"
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"
@@ -43,12 +44,7 @@ namespace calorix {
 namespace {
 
 QApplication& app() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* instance =
-      qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *instance;
+  return testing::testApplication();
 }
 
 using Triple = std::array<qint32, 3>;

@@ -10,18 +10,14 @@
 #include "app/WindowContext.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
+#include "tests/support/TestApplication.h"
 #include "tools/TFormDopRAM.h"
 
 namespace calorix {
 namespace {
 
 QApplication& ramApp() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* instance =
-      qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-  return *instance;
+  return testing::testApplication();
 }
 
 struct RamFixture {
