@@ -9,28 +9,18 @@
 #include "programs/TFormDataDide.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
-#include "tests/support/TestApplication.h"
+#include "tests/support/WindowFixture.h"
 
 namespace calorix {
 namespace {
 
-QApplication& editorApp() {
-  return testing::testApplication();
-}
-
 TEST(ProgramEditorWindow, FirstSelectionAsksNothingAndAStage0EditIsSavedOnTheNext) {
-  editorApp();
-  testing::LinkHarness harness;
-  harness.start();
-  testing::ScriptedMessages messages;
-  RunState run;
-  int panelReads = 0;
-  WindowContext ctx{harness.link(), messages, run, [&] { ++panelReads; },
-                    [] { return QString("1"); }};
-  auto& prog = harness.ctrl().memory().progMem;
+  testing::WindowFixture f;
+  auto& messages = f.messages;
+  auto& prog = f.harness.ctrl().memory().progMem;
   const std::uint8_t stage[4] = {0x10, 0x05, 0xF4, 0xA1};
   std::copy(stage, stage + 4, prog.begin() + 60);  // program 2, stage 1
-  TFormDataDide window(ctx);
+  TFormDataDide window(f.ctx);
   auto* combo = window.findChild<QComboBox*>("ComboBox1");
   auto* grid = window.findChild<QTableWidget*>("StringGrid1");
   QTest::keyClick(combo, Qt::Key_Down);  // program 2
@@ -39,7 +29,7 @@ TEST(ProgramEditorWindow, FirstSelectionAsksNothingAndAStage0EditIsSavedOnTheNex
   EXPECT_EQ(grid->item(2, 1)->text(), "500");
   EXPECT_EQ(grid->item(2, 2)->text(), "1296");
   EXPECT_EQ(grid->item(2, 3)->text(), "10");
-  EXPECT_EQ(panelReads, 1);
+  EXPECT_EQ(f.panelReads, 1);
   grid->item(1, 2)->setText("3");
   QTest::keyClick(combo, Qt::Key_Up);  // program 1, save program 2
   EXPECT_EQ(messages.asked, QStringList{QString::fromUtf8("Сохранить изменения?")});

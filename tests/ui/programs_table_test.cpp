@@ -10,24 +10,13 @@
 #include "programs/TFormVvodProg.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
-#include "tests/support/TestApplication.h"
+#include "tests/support/WindowFixture.h"
 #include "tools/TFormDopParam.h"
 
 namespace calorix {
 namespace {
 
-QApplication& app() {
-  return testing::testApplication();
-}
-
-struct Fixture {
-  QApplication& application = app();
-  testing::LinkHarness harness;
-  testing::ScriptedMessages messages;
-  RunState run;
-  WindowContext ctx{harness.link(), messages, run, [] {}, [] { return QString("1"); }};
-  Fixture() { harness.start(); }
-};
+using Fixture = testing::WindowFixture;
 
 TEST(ProgramTableWindow, ReadShowsWordsAndWritingBackKeepsThe400Bytes) {
   Fixture f;

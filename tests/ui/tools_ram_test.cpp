@@ -10,23 +10,14 @@
 #include "app/WindowContext.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
-#include "tests/support/TestApplication.h"
+#include "tests/support/WindowFixture.h"
 #include "tools/TFormDopRAM.h"
 
 namespace calorix {
 namespace {
 
-QApplication& ramApp() {
-  return testing::testApplication();
-}
-
-struct RamFixture {
-  QApplication& application = ramApp();
-  testing::LinkHarness harness;
-  testing::ScriptedMessages messages;
-  RunState run;
-  WindowContext ctx{harness.link(), messages, run, [] {}, [] { return QString(); }};
-  TFormDopRAM window{(harness.start(), ctx)};
+struct RamFixture : testing::WindowFixture {
+  TFormDopRAM window{ctx};
   template <class W>
   W* get(const char* name) {
     return window.findChild<W*>(name);
