@@ -1,6 +1,7 @@
 // The panel area of the main window: the group boxes that look like the
 // controller's front panel, the bottom row and the link light.
 #include <QFont>
+#include <QFontDatabase>
 
 #include "app/Designed.h"
 #include "panel/MainPanelImpl.h"
@@ -16,6 +17,9 @@ QFont pixelFont(const QStringList& families, int pixels, bool bold,
   f.setStyleHint(hint);
   f.setPixelSize(pixels);
   f.setBold(bold);
+  // The designed faces are narrow; where they are missing, the wide fallback
+  // is condensed so that captions fit their designed places.
+  if (!QFontDatabase::hasFamily(families.front())) f.setStretch(QFont::Condensed);
   return f;
 }
 
