@@ -43,9 +43,24 @@ double magnitudeTimesScale(const CoefField& field, double value) {
   return std::abs(value) * field.writeScale;
 }
 
+// A gain so large that its reciprocal word rounds to 0 would leave the
+// controller a zero gain word, which also has no reciprocal to show.
+bool gainWordIsZero(const CoefField& field, double w) {
+  return field.reciprocal && !(w > 0.5);
+}
+
 QString rangeMessage(const CoefField& field, double value) {
-  const auto accepted = [&](double v) { return magnitudeTimesScale(field, v) < kRawLimit; };
+  const auto accepted = [&](double v) {
+    const double w = magnitudeTimesScale(field, v);
+    return w < kRawLimit && !gainWordIsZero(field, w);
+  };
   if (field.reciprocal) {
+    if (gainWordIsZero(field, magnitudeTimesScale(field, value))) {
+      // Half a unit inside the first refused gain, so the bound is printed inwards.
+      const double largest = 100.0 * field.writeScale / 0.5 - 0.5e-8;
+      return QString::fromUtf8("Значение %1 вне диапазона: |К| не больше %2")
+          .arg(valueText(value), boundText(largest, true, accepted));
+    }
     const double smallest = 100.0 * field.writeScale / kRawLimit;
     return QString::fromUtf8("Значение %1 вне диапазона: |К| не меньше %2")
         .arg(valueText(value), boundText(smallest, false, accepted));
@@ -104,7 +119,8 @@ QString coefText(const CoefField& field, qint32 raw) {
 CoefRaw coefRawForWrite(const CoefField& field, double value) {
   if (field.reciprocal && value == 0.0) divisionByZero();
   const double w = magnitudeTimesScale(field, value);
-  if (!(w < kRawLimit)) return {std::nullopt, rangeMessage(field, value)};
+  if (!(w < kRawLimit) || gainWordIsZero(field, w))
+    return {std::nullopt, rangeMessage(field, value)};
   return {qint32(roundHalfEven(w)), QString()};
 }
 

@@ -38,7 +38,8 @@ inline constexpr quint16 kPidSignFlagsAddress = 0x50;
 QString coefText(const CoefField& field, qint32 raw);
 
 // Result of encoding a typed value: the raw word, or the message that names
-// the value and the range when its raw does not fit a signed 32-bit word.
+// the value and the range when its raw does not fit a signed 32-bit word (or,
+// for К, would be 0: a zero gain word has no reciprocal).
 struct CoefRaw {
   std::optional<qint32> raw;
   QString error;
