@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -393,6 +394,53 @@ TEST(CoefEditorGain, ZeroHasNoReciprocalAndTheWindowCarriesOn) {
   EXPECT_TRUE(f.messages.shown.isEmpty());
   EXPECT_EQ(f.edit("EditKUsTerm")->text(), " 99.998");
   EXPECT_EQ(f.bar(2)->value(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// The window as designed, and the one-exchange-at-a-time guard.
+
+TEST(CoefEditorWindow, GroupsButtonsAndPidColumnsAreLaidOutAsDesigned) {
+  CoefFixture f;
+  EXPECT_EQ(f.window.windowTitle(), "FormIzmKoef");
+  QStringList titles;
+  for (auto* box : f.window.findChildren<QGroupBox*>()) titles << box->title();
+  EXPECT_EQ(titles,
+            (QStringList{
+                QString::fromUtf8("Коэффициенты изменения характеристики усилителя термопары"),
+                QString::fromUtf8("Коэффициент усиления усилителя термопары"),
+                QString::fromUtf8("Коэффициенты преобразования напряжения термопары в температуру"),
+                QString::fromUtf8("Коэффициенты расчета коэффициентов PIDа от температуры")}));
+  for (int b = 1; b <= 8; ++b)
+    EXPECT_EQ(f.window.findChild<QPushButton*>(QString("Button%1").arg(b))->text(),
+              QString::fromUtf8(b % 2 ? "Чтение" : "Запись"))
+        << b;
+  f.window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.window));
+  // Columns P, D, I from left to right; rows A..D from top to bottom.
+  for (int column = 0; column < 3; ++column)
+    for (int row = 0; row < 4; ++row) {
+      const QRect here = f.edit(kPidNames[4 * column + row])->geometry();
+      if (row > 0) EXPECT_GT(here.top(), f.edit(kPidNames[4 * column + row - 1])->geometry().top());
+      if (column > 0)
+        EXPECT_GT(here.left(), f.edit(kPidNames[4 * (column - 1) + row])->geometry().left());
+    }
+}
+
+// While another exchange runs (a read-out that lets events run), a click
+// sends nothing and changes nothing.
+TEST(CoefEditorWindow, ClicksWhileTheLinkIsBusyDoNothing) {
+  CoefFixture f;
+  f.setRaw(0x00, 65536);
+  f.type("EditIzmTermA", "1");
+  f.type("EditIzmTermB", "1");
+  ASSERT_TRUE(f.harness.link().tryBegin());
+  for (int button = 1; button <= 8; ++button) f.click(button);
+  f.harness.link().end();
+  EXPECT_TRUE(f.harness.ctrl().received().empty());
+  EXPECT_TRUE(f.messages.shown.isEmpty());
+  EXPECT_EQ(f.edit("EditIzmTermA")->text(), "1");
+  f.click(1);
+  EXPECT_EQ(f.edit("EditIzmTermA")->text(), "  1.000");
 }
 
 }  // namespace
