@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/Designed.h"
+#include "core/Abort.h"
 #include "core/Parse.h"
 #include "link/Action.h"
 
@@ -31,6 +32,9 @@ constexpr std::uint8_t kKeyRight = 0x40;
 constexpr std::uint8_t kKeyRelease = 0x00;
 constexpr qint64 kKeyPauseMs = 100;
 constexpr qint64 kCellEditPauseMs = 100;
+
+// Link status of a traced command that could not send all of its bytes.
+constexpr int kWriteFailed = 255;
 
 }  // namespace
 
@@ -121,10 +125,18 @@ void TFormDataDide::setCellText(int row, int column, const QString& text) {
 }
 
 void TFormDataDide::programChosen(int index) {
-  const bool ran = runAction(ctx_.link, ctx_.messages, [&] { selectProgram(index + 1); });
-  if (!ran) {
-    // Another exchange holds the link: nothing was done, so the box goes back
-    // to what it showed.
+  bool linkFailed = false;
+  const bool ran = runAction(ctx_.link, ctx_.messages, [&] {
+    try {
+      selectProgram(index + 1);
+    } catch (const LinkFailed&) {
+      linkFailed = true;
+      throw;
+    }
+  });
+  if (!ran || linkFailed) {
+    // Nothing was done (another exchange held the link), or the grid still
+    // holds the program it held: the box goes back to what it showed.
     QSignalBlocker quiet(combo_);
     combo_->setCurrentIndex(shownIndex_);
     return;
@@ -132,10 +144,18 @@ void TFormDataDide::programChosen(int index) {
   shownIndex_ = index;
 }
 
+bool TFormDataDide::lastCommandSent() const {
+  return ctx_.link.status.code != kWriteFailed;
+}
+
 void TFormDataDide::selectProgram(int program) {
   takeGrid();
   if (editDiffers() && ctx_.messages.askOkCancel(QString::fromUtf8("Сохранить изменения?")))
     save(current_);
+  // A save that could not be sent keeps the edits in the grid, so the operator
+  // can save them once the line is back; a load that could not be sent would
+  // show the bytes of an earlier read as this program, and a later save would
+  // write them into it.
   load(program);
   showReadTable();
   edit_ = read_;
@@ -173,23 +193,24 @@ void TFormDataDide::save(int program) {
   if (program < 1 || program > kProgramCount) return;  // nothing loaded yet
   savingLabel_->show();
   QCoreApplication::processEvents();
-  if (inProgramMemory(program))
-    saveToProgMem(program);
-  else
-    saveThroughRomPage(program);
+  const bool sent = inProgramMemory(program) ? saveToProgMem(program) : saveThroughRomPage(program);
   savingLabel_->hide();
+  if (!sent)
+    throw LinkFailed(
+        QString::fromUtf8("Программа %1 не записана: нет связи с контроллером").arg(program));
 }
 
-void TFormDataDide::writeStage(int program, int stage) {
+bool TFormDataDide::writeStage(int program, int stage) {
   const auto record = encodeStage(edit_, stage);
   std::copy(record.begin(), record.end(), ctx_.link.WriteBuf.begin());
   if (inProgramMemory(program))
     ctx_.link.WrProgMem(stageProgMemAddress(program, stage), kStageBytes);
   else
     ctx_.link.WrRam(stageRamAddress(program, stage), kStageBytes);
+  return lastCommandSent();
 }
 
-void TFormDataDide::saveToProgMem(int program) {
+bool TFormDataDide::saveToProgMem(int program) {
   // Only changed stages go out; the stage-0 value lives in stages 1..8, so a
   // change of it needs all eight.
   const bool stage0Changed = edit_[0][kColStabTime] != read_[0][kColStabTime];
@@ -199,30 +220,41 @@ void TFormDataDide::saveToProgMem(int program) {
     for (int column = kColTemperature; column <= kColSpeed; ++column)
       changed = changed || edit_[stage][column] != read_[stage][column];
     if (!changed) continue;
-    writeStage(program, stage);
+    if (!writeStage(program, stage)) return false;
     written[stage] = true;
   }
-  if (!stage0Changed) return;
+  if (!stage0Changed) return true;
   for (int stage = 1; stage <= 8; ++stage)
-    if (!written[stage]) writeStage(program, stage);
+    if (!written[stage] && !writeStage(program, stage)) return false;
+  return true;
 }
 
-void TFormDataDide::saveThroughRomPage(int program) {
-  // The page is rewritten as a whole from RAM, so every stage is staged.
+bool TFormDataDide::saveThroughRomPage(int program) {
+  // The page is rewritten as a whole from RAM, so every stage is staged. The
+  // page is not erased unless the whole page could be staged first: an erase
+  // after a failed staging would lose the other program of the page.
   const quint16 page = progPageBase(program);
   ctx_.link.RomPageCmd9(page);
-  for (int stage = 1; stage <= kStageCount; ++stage) writeStage(program, stage);
+  if (!lastCommandSent()) return false;
+  for (int stage = 1; stage <= kStageCount; ++stage)
+    if (!writeStage(program, stage)) return false;
   ctx_.link.RomPageCmd10(page);
+  if (!lastCommandSent()) return false;
   ctx_.link.RomPageCmd11(page);
+  return lastCommandSent();
 }
 
 void TFormDataDide::load(int program) {
-  current_ = program;
   if (inProgramMemory(program))
     ctx_.link.RdProgMem(programAddress(program), kProgramBytes);
   else
     ctx_.link.RdRom(programAddress(program), kProgramBytes);
-  // A failed read decodes whatever the read buffer holds.
+  if (!lastCommandSent())
+    throw LinkFailed(
+        QString::fromUtf8("Программа %1 не прочитана: нет связи с контроллером").arg(program));
+  // A read the controller did not answer in full decodes whatever the read
+  // buffer holds; the traced layer does not tell.
+  current_ = program;
   read_ = decodeProgram(ctx_.link.ReadBuf.data());
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "app/WindowContext.h"
+#include "core/Abort.h"
 #include "programs/ProgramCodec.h"
 
 class QComboBox;
@@ -26,13 +27,21 @@ class TFormDataDide : public QWidget {
   void selectProgram(int program);
   void takeGrid();
   bool editDiffers() const;
+  // A save or load that could not send its commands (link status 255): the
+  // selection ends with its message and the grid keeps what it holds.
+  struct LinkFailed : AbortAction {
+    using AbortAction::AbortAction;
+  };
+
   void save(int program);
-  void saveToProgMem(int program);
-  void saveThroughRomPage(int program);
+  // False as soon as a command could not be sent; what was sent stays sent.
+  bool saveToProgMem(int program);
+  bool saveThroughRomPage(int program);
   void load(int program);
   void showReadTable();
   void sendPanelKeys();
-  void writeStage(int program, int stage);
+  bool writeStage(int program, int stage);
+  bool lastCommandSent() const;
   void setCellText(int row, int column, const QString& text);
 
   WindowContext& ctx_;

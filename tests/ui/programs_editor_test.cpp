@@ -479,5 +479,99 @@ TEST(ProgramEditorWindow, ACellOutsideItsFieldStopsTheSelectionBeforeAnythingIsW
   }
 }
 
+// ---- a line that is gone ----------------------------------------------------------------------
+
+void setLineGone(testing::WindowFixture& f, bool gone) {
+  sim::Faults faults;
+  faults.portGone = gone;
+  f.harness.ctrl().setFaults(faults);
+}
+
+TEST(ProgramEditorWindow, ASaveThatCannotBeSentKeepsTheEditsForTheNextTry) {
+  for (const int n : {2, 20}) {
+    SCOPED_TRACE(n);
+    testing::WindowFixture f;
+    auto& mem = f.harness.ctrl().memory();
+    for (int p : {n, n + 1}) putProgram(mem, p, patternProgram(p));
+    Editor e(f);
+    e.choose(n);
+    const auto progBefore = mem.progMem;
+    const auto romBefore = mem.rom;
+    Program edited = patternProgram(n);
+    edited.cells[2][1] = 321;
+    e.setCell(2, 1, 321);
+    f.harness.ctrl().clearLogs();
+    setLineGone(f, true);
+    f.messages.answers = {true};
+    e.key(Qt::Key_Down);
+
+    const QString failed = QString::fromUtf8("Программа %1 не записана: нет связи с контроллером");
+    EXPECT_EQ(f.messages.shown, QStringList{failed.arg(n)});
+    EXPECT_TRUE(f.harness.ctrl().received().empty());
+    EXPECT_EQ(mem.progMem, progBefore);
+    EXPECT_EQ(mem.rom, romBefore);
+    EXPECT_EQ(e.window.currentProgram(), n);
+    EXPECT_EQ(e.combo->currentIndex(), n - 1) << "the box shows the program in the grid";
+    EXPECT_EQ(e.cell(2, 1), "321");
+
+    // The line is back: the same selection asks again and saves.
+    setLineGone(f, false);
+    f.messages.asked.clear();
+    f.messages.answers = {true};
+    e.key(Qt::Key_Down);
+    EXPECT_EQ(f.messages.asked, QStringList{kAskSave});
+    EXPECT_EQ(e.window.currentProgram(), n + 1);
+    e.expectShows(patternProgram(n + 1), "next program loaded");
+    e.key(Qt::Key_Up);
+    e.expectShows(edited, "saved program read back");
+  }
+}
+
+TEST(ProgramEditorWindow, ALoadThatCannotBeSentLeavesTheGridWithTheProgramItHolds) {
+  testing::WindowFixture f;
+  auto& mem = f.harness.ctrl().memory();
+  for (int n = 2; n <= 3; ++n) putProgram(mem, n, patternProgram(n));
+  Editor e(f);
+  e.choose(2);
+  const int panelReads = f.panelReads;
+  f.harness.ctrl().clearLogs();
+  setLineGone(f, true);
+  e.key(Qt::Key_Down);
+  EXPECT_EQ(f.messages.shown,
+            QStringList{QString::fromUtf8("Программа 3 не прочитана: нет связи с контроллером")});
+  EXPECT_TRUE(f.harness.ctrl().received().empty()) << "no key codes after a failed load";
+  EXPECT_EQ(f.panelReads, panelReads);
+  EXPECT_EQ(e.window.currentProgram(), 2);
+  EXPECT_EQ(e.combo->currentIndex(), 1);
+  e.expectShows(patternProgram(2), "program 2 still shown");
+
+  // Edited now, the edit belongs to program 2 and goes there, not to 3.
+  setLineGone(f, false);
+  Program edited = patternProgram(2);
+  edited.cells[5][3] = 0;
+  e.setCell(5, 3, 0);
+  f.messages.answers = {true};
+  e.key(Qt::Key_Down);
+  EXPECT_EQ(e.window.currentProgram(), 3);
+  e.expectShows(patternProgram(3), "program 3 loaded");
+  const Bytes stage5(mem.progMem.begin() + 60 + 16, mem.progMem.begin() + 60 + 20);
+  EXPECT_EQ(stage5, stageRecord(edited, 5));
+}
+
+TEST(ProgramEditorWindow, ASelectionWhileTheLinkIsBusyDoesNothing) {
+  testing::WindowFixture f;
+  putProgram(f.harness.ctrl().memory(), 2, patternProgram(2));
+  Editor e(f);
+  ASSERT_TRUE(f.harness.link().tryBegin());  // another exchange in progress
+  e.key(Qt::Key_Down);
+  f.harness.link().end();
+  EXPECT_TRUE(f.harness.ctrl().received().empty());
+  EXPECT_EQ(e.combo->currentIndex(), 0);
+  EXPECT_EQ(e.window.currentProgram(), 0);
+  e.key(Qt::Key_Down);
+  EXPECT_EQ(e.window.currentProgram(), 2);
+  e.expectShows(patternProgram(2), "program 2 loaded");
+}
+
 }  // namespace
 }  // namespace calorix
