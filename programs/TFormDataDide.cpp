@@ -141,6 +141,10 @@ void TFormDataDide::programChosen(int index) {
     combo_->setCurrentIndex(shownIndex_);
     return;
   }
+  // A key handled while this selection let events run found the link busy and
+  // put the box back to the number shown before; it shows this one.
+  QSignalBlocker quiet(combo_);
+  combo_->setCurrentIndex(index);
   shownIndex_ = index;
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTableWidget>
 #include <QTest>
 
@@ -571,6 +573,28 @@ TEST(ProgramEditorWindow, ASelectionWhileTheLinkIsBusyDoesNothing) {
   e.key(Qt::Key_Down);
   EXPECT_EQ(e.window.currentProgram(), 2);
   e.expectShows(patternProgram(2), "program 2 loaded");
+}
+
+TEST(ProgramEditorWindow, AKeyHandledDuringTheSaveLeavesTheBoxShowingTheLoadedProgram) {
+  testing::WindowFixture f;
+  auto& mem = f.harness.ctrl().memory();
+  for (int n = 2; n <= 4; ++n) putProgram(mem, n, patternProgram(n));
+  Editor e(f);
+  e.choose(2);
+  e.setCell(6, 2, 11);
+  // The operator presses Down again while the save lets window events run.
+  f.messages.whileOpen = [&] {
+    QCoreApplication::postEvent(e.combo,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+  };
+  f.messages.answers = {true};
+  e.key(Qt::Key_Down);
+  f.messages.whileOpen = nullptr;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f.messages.asked, QStringList{kAskSave});
+  EXPECT_EQ(e.window.currentProgram(), 3) << "the second key found the link busy";
+  EXPECT_EQ(e.combo->currentIndex(), 2) << "the box must show the program in the grid";
+  e.expectShows(patternProgram(3), "program 3 loaded");
 }
 
 }  // namespace
