@@ -149,7 +149,9 @@ void TFormDataDide::programChosen(int index) {
 }
 
 bool TFormDataDide::lastCommandSent() const {
-  return ctx_.link.status.code != kWriteFailed;
+  // The last transfer of every traced command reads the controller's final
+  // reply byte: none there means the controller did not answer the command.
+  return ctx_.link.status.code != kWriteFailed && ctx_.link.TransferDone > 0;
 }
 
 void TFormDataDide::selectProgram(int program) {

@@ -27,8 +27,9 @@ class TFormDataDide : public QWidget {
   void selectProgram(int program);
   void takeGrid();
   bool editDiffers() const;
-  // A save or load that could not send its commands (link status 255): the
-  // selection ends with its message and the grid keeps what it holds.
+  // A save or load whose commands could not be sent (link status 255) or
+  // went unanswered: the selection ends with its message and the grid keeps
+  // what it holds.
   struct LinkFailed : AbortAction {
     using AbortAction::AbortAction;
   };

@@ -560,6 +560,38 @@ TEST(ProgramEditorWindow, ALoadThatCannotBeSentLeavesTheGridWithTheProgramItHold
   EXPECT_EQ(stage5, stageRecord(edited, 5));
 }
 
+TEST(ProgramEditorWindow, ASilentControllerStopsTheSaveAfterItsFirstCommand) {
+  testing::WindowFixture f;
+  auto& mem = f.harness.ctrl().memory();
+  for (int n = 2; n <= 3; ++n) putProgram(mem, n, patternProgram(n));
+  Editor e(f);
+  e.choose(2);
+  e.setCell(0, 2, 7);  // stages 1..8 to write
+  f.harness.ctrl().clearLogs();
+  sim::Faults silent;
+  silent.silent = true;
+  f.harness.ctrl().setFaults(silent);
+  f.messages.answers = {true};
+  e.key(Qt::Key_Down);
+  EXPECT_EQ(f.messages.shown,
+            QStringList{QString::fromUtf8("Программа 2 не записана: нет связи с контроллером")});
+  const std::vector<Frame> frames = framesReceived(f.harness.ctrl());
+  ASSERT_EQ(frames.size(), 1u) << "nothing after the unanswered stage write";
+  EXPECT_EQ(frames[0].code, kWrProgMem);
+  EXPECT_EQ(e.window.currentProgram(), 2);
+  EXPECT_EQ(e.cell(0, 2), "7");
+
+  // Nothing to save now (Cancel), and the load is not answered either: the
+  // grid does not take the stale read buffer for program 3.
+  f.messages.shown.clear();
+  f.messages.answers = {false};
+  e.key(Qt::Key_Down);
+  EXPECT_EQ(f.messages.shown,
+            QStringList{QString::fromUtf8("Программа 3 не прочитана: нет связи с контроллером")});
+  EXPECT_EQ(e.window.currentProgram(), 2);
+  EXPECT_EQ(e.cell(1, 1), QString::number(patternProgram(2).cells[1][1]));
+}
+
 TEST(ProgramEditorWindow, ASelectionWhileTheLinkIsBusyDoesNothing) {
   testing::WindowFixture f;
   putProgram(f.harness.ctrl().memory(), 2, patternProgram(2));
