@@ -14,6 +14,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "core/LocalTimeZone.h"
 
 #include "link/SerialPortBackend.h"
 #include "sim/PtyServer.h"
@@ -36,6 +37,7 @@ QString dataRoot() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  pinLocalTimeZone();
   QElapsedTimer sinceStart;
   sinceStart.start();
 

@@ -16,6 +16,7 @@
 
 #include "core/Clock.h"
 #include "core/Cp1251.h"
+#include "core/LocalTimeZone.h"
 #include "link/Link.h"
 #include "link/MemoryPort.h"
 #include "link/SerialPortBackend.h"
@@ -88,6 +89,8 @@ void measure(const char* name, bool traceOn, int characters, const std::function
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The console does this too: the figures are its own.
+  pinLocalTimeZone();
   QCoreApplication app(argc, argv);
   for (bool overPty : {false, true}) {
     gOverPty = overPty;

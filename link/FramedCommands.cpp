@@ -107,50 +107,62 @@ bool Link::sendFrameByte(std::uint8_t byte, const QString& label, bool readReply
 }
 
 void Link::SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {
-  if (sendFrame(*this, 0x01, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}}, kBuffer))
-    readShortTail(*this, kBuffer1);
+  tracedCommand([&] {
+    if (sendFrame(*this, 0x01, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}}, kBuffer))
+      readShortTail(*this, kBuffer1);
+  });
 }
 
 void Link::WrRam(quint16 addr, std::uint8_t count) {
-  checkWriteCount(count);
-  if (sendFrame(*this, 0x04, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
-                kNoLabel, WriteBuf.data(), count))
-    readShortTail(*this, kNoLabel);
+  tracedCommand([&] {
+    checkWriteCount(count);
+    if (sendFrame(*this, 0x04, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
+                  kNoLabel, WriteBuf.data(), count))
+      readShortTail(*this, kNoLabel);
+  });
 }
 
 void Link::RdRam(quint16 addr, std::uint8_t count) {
-  if (!sendFrameByte(0x05, kNoLabel, false)) {
-    // The failed write's line once more, as the panel read-out expects to see it.
-    WriteProtocol(ProtocolLine);
-    return;
-  }
-  TransferCount = 1;
-  TracedRead(kNoLabel);
-  // Once the link has broken, every RdRam of the run stops after the command byte.
-  if (FlagLinkBreak == 1) return;
-  constexpr std::uint8_t kLength = 5;
-  for (const FrameByte& p : {FrameByte{kLength, kNoLabel}, FrameByte{low(addr), kNoLabel},
-                             FrameByte{high(addr), kBuffer}, FrameByte{count, kNoLabel}})
-    if (!sendFrameByte(p.byte, p.label, true)) return;
-  if (!sendFrameByte(kEnd, kBuffer, false)) return;
-  readBlockTail(*this, count);
+  tracedCommand([&] {
+    if (!sendFrameByte(0x05, kNoLabel, false)) {
+      // The failed write's line once more, as the panel read-out expects to see it.
+      WriteProtocol(ProtocolLine);
+      return;
+    }
+    TransferCount = 1;
+    TracedRead(kNoLabel);
+    // Once the link has broken, every RdRam of the run stops after the command byte.
+    if (FlagLinkBreak == 1) return;
+    constexpr std::uint8_t kLength = 5;
+    for (const FrameByte& p : {FrameByte{kLength, kNoLabel}, FrameByte{low(addr), kNoLabel},
+                               FrameByte{high(addr), kBuffer}, FrameByte{count, kNoLabel}})
+      if (!sendFrameByte(p.byte, p.label, true)) return;
+    if (!sendFrameByte(kEnd, kBuffer, false)) return;
+    readBlockTail(*this, count);
+  });
 }
 
 void Link::WrProgMem(quint16 addr, std::uint8_t count) {
-  checkWriteCount(count);
-  if (sendFrame(*this, 0x06, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
-                kNoLabel, WriteBuf.data(), count))
-    readShortTail(*this, kNoLabel);
+  tracedCommand([&] {
+    checkWriteCount(count);
+    if (sendFrame(*this, 0x06, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
+                  kNoLabel, WriteBuf.data(), count))
+      readShortTail(*this, kNoLabel);
+  });
 }
 
 void Link::RdProgMem(quint16 addr, std::uint8_t count) {
-  if (sendFrame(*this, 0x07, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
-                kBuffer))
-    readBlockTail(*this, count);
+  tracedCommand([&] {
+    if (sendFrame(*this, 0x07, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
+                  kBuffer))
+      readBlockTail(*this, count);
+  });
 }
 
 void Link::SendPanelKey(std::uint8_t code) {
-  if (sendFrame(*this, 0x08, {{code, kNoLabel}}, kNoLabel)) readShortTail(*this, kNoLabel);
+  tracedCommand([&] {
+    if (sendFrame(*this, 0x08, {{code, kNoLabel}}, kNoLabel)) readShortTail(*this, kNoLabel);
+  });
 }
 
 namespace {
@@ -161,30 +173,34 @@ void romPageCmd(Link& link, std::uint8_t code, quint16 addr) {
 }  // namespace
 
 void Link::RomPageCmd9(quint16 addr) {
-  romPageCmd(*this, 0x09, addr);
+  tracedCommand([&] { romPageCmd(*this, 0x09, addr); });
 }
 
 void Link::RomPageCmd10(quint16 addr) {
-  romPageCmd(*this, 0x0A, addr);
+  tracedCommand([&] { romPageCmd(*this, 0x0A, addr); });
 }
 
 void Link::RomPageCmd11(quint16 addr) {
-  romPageCmd(*this, 0x0B, addr);
+  tracedCommand([&] { romPageCmd(*this, 0x0B, addr); });
 }
 
 void Link::RdRom(quint16 addr, std::uint8_t count) {
-  if (sendFrame(*this, 0x0C, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
-                kBuffer))
-    readBlockTail(*this, count);
+  tracedCommand([&] {
+    if (sendFrame(*this, 0x0C, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
+                  kBuffer))
+      readBlockTail(*this, count);
+  });
 }
 
 void Link::RdPidFrame() {
-  TransferCount = static_cast<std::uint32_t>(std::max(0, settings().dataPid));
-  TracedRead(kNoLabel);
-  // The same frame bytes whatever DataPid is: past what arrived they are what
-  // earlier reads left in the frame buffer. Frame byte 35 lands twice.
-  std::copy(FrameBuf.begin() + 3, FrameBuf.begin() + 36, RamMirror.begin());
-  std::copy(FrameBuf.begin() + 35, FrameBuf.begin() + 323, RamMirror.begin() + 96);
+  tracedCommand([&] {
+    TransferCount = static_cast<std::uint32_t>(std::max(0, settings().dataPid));
+    TracedRead(kNoLabel);
+    // The same frame bytes whatever DataPid is: past what arrived they are what
+    // earlier reads left in the frame buffer. Frame byte 35 lands twice.
+    std::copy(FrameBuf.begin() + 3, FrameBuf.begin() + 36, RamMirror.begin());
+    std::copy(FrameBuf.begin() + 35, FrameBuf.begin() + 323, RamMirror.begin() + 96);
+  });
 }
 
 }  // namespace calorix

@@ -35,7 +35,7 @@ QString noAnswerBoards();  // 1 "ошибка 1 - нет связи с плат�
 QString noAnswer();        // 1 "ошибка 1 - нет связи с Корундом"
 QString refused();         // 2 "ошибка 2 - команда не выполнена"
 QString unknown();         // 254 "ошибка 254 - неизвестная ошибка"
-QString writeFailed();     // 255 "ошибка 255 - не записалось в буфер порта"
+QString writeFailed();  // 255 "ошибка 255 - не записалось в буфер порта"
 // Codes 3..6 belong to the table but no reply byte selects them yet.
 QString reserved(int code);
 }  // namespace status_text
@@ -183,6 +183,10 @@ class Link {
   QString newLogFileName(const QString& dir);
   void appendLine(QFile& file, const QString& line);
   void flushFiles();
+  // Runs one framed command. Its trace lines collect in the file buffer and
+  // reach the disk together when it ends, returned or thrown: one write per
+  // command instead of one per line.
+  void tracedCommand(const std::function<void()>& command);
 
   LinkConfig config_;
   Settings settings_;
@@ -193,6 +197,9 @@ class Link {
   QString protocolDir_;
   QFile protocolFile_;
   QFile dataLog_;
+  // Kept here: asking the open file its size would flush it and stat it.
+  qint64 protocolSize_ = 0;
+  int commandDepth_ = 0;
   int busy_ = 0;
 };
 

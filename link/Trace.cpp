@@ -1,8 +1,9 @@
 // The exchange trace (protocol file) and the data log: dated directories,
 // file names from the time of day, stamps, the lines of every traced transfer.
 // Both files are Windows-1251 with CR LF. Every line reaches the disk before
-// the operation that wrote it returns, so nothing is lost when the console
-// stops; a file that cannot be created or written ends the action in progress.
+// the operation that wrote it returns (the lines of one framed command
+// together, when it ends), so nothing is lost when the console stops; a file
+// that cannot be created or written ends the action in progress.
 #include <QDir>
 #include <QFileInfo>
 #include <QTime>
@@ -25,12 +26,24 @@ constexpr qint64 kBreakReadMs = 10000;
 // Names tried for files started within the same second.
 constexpr int kMaxSameSecond = 9999;
 
+// Stamps and hex bytes are made for every trace line: built from characters,
+// not through QString::arg.
+void putTwoDigits(char* at, int v) {
+  at[0] = char('0' + v / 10 % 10);
+  at[1] = char('0' + v % 10);
+}
+
 QString twoDigits(int v) {
-  return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+  if (v < 0 || v > 99) return QString::number(v);
+  char s[2];
+  putTwoDigits(s, v);
+  return QString::fromLatin1(s, 2);
 }
 
 QString hex2(std::uint8_t b) {
-  return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const char s[2] = {kHex[b >> 4], kHex[b & 0x0F]};
+  return QString::fromLatin1(s, 2);
 }
 
 QString nativePath(const QString& path) {
@@ -117,7 +130,23 @@ static void startLogFile(QFile& file, const QString& path) {
 void Link::appendLine(QFile& file, const QString& line) {
   QByteArray bytes = cp1251::encode(line);
   bytes.append("\r\n");
-  if (file.write(bytes) != bytes.size() || !file.flush()) throw writeError(file);
+  const bool batched = &file == &protocolFile_ && commandDepth_ > 0;
+  if (file.write(bytes) != bytes.size() || (!batched && !file.flush())) throw writeError(file);
+  if (&file == &protocolFile_) protocolSize_ += bytes.size();
+}
+
+void Link::tracedCommand(const std::function<void()>& command) {
+  ++commandDepth_;
+  try {
+    command();
+  } catch (...) {
+    --commandDepth_;
+    // What is already thrown is the failure to report; the lines go out with it.
+    if (commandDepth_ == 0 && protocolFile_.isOpen()) protocolFile_.flush();
+    throw;
+  }
+  if (--commandDepth_ == 0 && protocolFile_.isOpen() && !protocolFile_.flush())
+    throw writeError(protocolFile_);
 }
 
 void Link::flushFiles() {
@@ -128,6 +157,7 @@ void Link::flushFiles() {
 void Link::OpenProtocol() {
   closeChecked(protocolFile_);
   startLogFile(protocolFile_, newLogFileName(protocolDir_));
+  protocolSize_ = 0;
   appendLine(protocolFile_, QString::fromUtf8("Данные работы RS485   "));
 }
 
@@ -174,13 +204,16 @@ void Link::MakeFileStamp() {
 
 void Link::MakeTimeStamps() {
   const QTime t = clock().localNow().time();
-  const QString hms = twoDigits(t.hour()) + QLatin1Char(':') + twoDigits(t.minute()) +
-                      QLatin1Char(':') + twoDigits(t.second());
-  // Hundredths from the milliseconds: 7 -> 07, 45 -> 45, 456 -> 45.
+  // "HH:MM:SS:hh ": hundredths from the milliseconds, 7 -> 07, 45 -> 45, 456 -> 45.
+  char s[12] = {0, 0, ':', 0, 0, ':', 0, 0, ':', 0, 0, ' '};
+  putTwoDigits(s, t.hour());
+  putTwoDigits(s + 3, t.minute());
+  putTwoDigits(s + 6, t.second());
   const int ms = t.msec();
-  const QString hundredths = ms < 10 ? twoDigits(ms) : QString::number(ms < 100 ? ms : ms / 10);
-  LineStamp = hms + QLatin1Char(' ');
-  ProtStamp = hms + QLatin1Char(':') + hundredths + QLatin1Char(' ');
+  putTwoDigits(s + 9, ms < 100 ? ms : ms / 10);
+  ProtStamp = QString::fromLatin1(s, 12);
+  s[8] = ' ';
+  LineStamp = QString::fromLatin1(s, 9);
 }
 
 // ---- protocol lines -------------------------------------------------------
@@ -188,7 +221,7 @@ void Link::MakeTimeStamps() {
 void Link::WriteProtocol(const QString& text) {
   // A protocol file that could not be created has been reported already.
   if (!settings().protocolOn || !protocolFile_.isOpen()) return;
-  if (protocolFile_.size() / kRollBlock * kRollBlock >= kRollSize) {
+  if (protocolSize_ / kRollBlock * kRollBlock >= kRollSize) {
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
     OpenProtocol();
     appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола"));
@@ -211,10 +244,12 @@ void Link::breakOffAfterError() {
 }
 
 bool Link::TracedWrite(const QString& label) {
-  ProtocolLine = QString::fromUtf8("WriteFile 1 код ") + hex2(FrameBuf[0]);
+  static const QString kWriteHead = QString::fromUtf8("WriteFile 1 код ");
+  static const QString kWritten = QString::fromUtf8(" записалось в буфер порта");
+  ProtocolLine = kWriteHead + hex2(FrameBuf[0]);
   TransferCount = 1;  // every traced write is one byte, byte 0 of the frame buffer
   if (RawWrite(FrameBuf.data())) {
-    ProtocolLine += QString::fromUtf8(" записалось в буфер порта");
+    ProtocolLine += kWritten;
     WriteProtocol(ProtocolLine);
     return true;
   }
@@ -238,14 +273,15 @@ void Link::TracedRead(const QString& /*label*/) {
     FlagLinkBreak = 1;
     return;
   }
-  ProtocolLine = QString::fromUtf8("ReadFile %1 код из %2 за время ").arg(n).arg(TransferCount) +
-                 durationText(took) + QLatin1Char(' ');
+  static const QString kReadHead = QString::fromUtf8("ReadFile %1 код из %2 за время ");
+  static const QString kReadDone = QString::fromUtf8(" Чтение выполнено ");
+  ProtocolLine = kReadHead.arg(n).arg(TransferCount) + durationText(took) + QLatin1Char(' ');
   if (n < TransferCount) {
     ProtocolLine += QString::fromUtf8(" Ошибка чтения - мало данных");
     WriteProtocol(ProtocolLine);
     breakOffAfterError();
   } else {
-    ProtocolLine += QString::fromUtf8(" Чтение выполнено ");
+    ProtocolLine += kReadDone;
     WriteProtocol(ProtocolLine);
   }
   if (n >= 1) {

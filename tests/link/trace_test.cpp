@@ -180,21 +180,28 @@ TEST_P(RollOver, FromWholeBlocksOfAMillionBytesOn) {
   ScriptLink s;
   s.start(true);
   const QString first = s.link().protocolPath();
-  {
-    QFile pad(first);
-    ASSERT_TRUE(pad.open(QIODevice::WriteOnly | QIODevice::Append));
-    pad.write(QByteArray(GetParam().size - pad.size(), 'x'));
-  }
   setWallTime(s, QTime(12, 30, 0, 0));
+  // Pad the file up to the size through the link's own lines ("12:30:00:00 "
+  // + x's + CR LF); the last one is long, so no check before it sees the size.
+  constexpr qint64 kStampAndEnd = 14;
+  qint64 remaining = GetParam().size - s.fileBytes(first).size();
+  while (remaining >= 2 * (kStampAndEnd + 1000)) {
+    s.link().WriteProtocol(QString(1000, QLatin1Char('x')));
+    remaining -= kStampAndEnd + 1000;
+  }
+  s.link().WriteProtocol(QString(remaining - kStampAndEnd, QLatin1Char('x')));
+  ASSERT_EQ(s.link().protocolPath(), first);
+  ASSERT_EQ(s.fileBytes(first).size(), GetParam().size);
   s.link().WriteProtocol(QStringLiteral("next"));
   const QByteArray old = s.fileBytes(first);
   if (!GetParam().rolls) {
     EXPECT_EQ(s.link().protocolPath(), first);
-    EXPECT_TRUE(old.endsWith("x12:30:00:00 next\r\n"));
+    EXPECT_TRUE(old.endsWith("x\r\n12:30:00:00 next\r\n"));
     return;
   }
   EXPECT_EQ(old.size(), GetParam().size + 24);
-  EXPECT_TRUE(old.endsWith("x" + cp1251::encode(QString::fromUtf8("Разрыв файла протокола\r\n"))));
+  EXPECT_TRUE(
+      old.endsWith("x\r\n" + cp1251::encode(QString::fromUtf8("Разрыв файла протокола\r\n"))));
   EXPECT_EQ(s.fileBytes(s.link().protocolPath()),
             crlf({kFirst, QString::fromUtf8("Продолжение файла протокола"), "12:30:00:00 next"}));
 }
