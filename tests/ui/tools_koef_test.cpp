@@ -420,9 +420,12 @@ TEST(CoefEditorWindow, GroupsButtonsAndPidColumnsAreLaidOutAsDesigned) {
   for (int column = 0; column < 3; ++column)
     for (int row = 0; row < 4; ++row) {
       const QRect here = f.edit(kPidNames[4 * column + row])->geometry();
-      if (row > 0) EXPECT_GT(here.top(), f.edit(kPidNames[4 * column + row - 1])->geometry().top());
-      if (column > 0)
+      if (row > 0) {
+        EXPECT_GT(here.top(), f.edit(kPidNames[4 * column + row - 1])->geometry().top());
+      }
+      if (column > 0) {
         EXPECT_GT(here.left(), f.edit(kPidNames[4 * (column - 1) + row])->geometry().left());
+      }
     }
 }
 
