@@ -156,44 +156,46 @@ static std::uint8_t blockCount(std::uint8_t count, std::size_t capacity) {
   return static_cast<std::uint8_t>(std::min<std::size_t>(count, capacity));
 }
 
+// Both block commands: the code, the pause, count and address; false ends the
+// command.
+static bool blockHeader(Link& link, bool commandEchoed, std::uint8_t count, quint16 addr) {
+  if (!commandEchoed) return false;
+  link.clock().sleepMs(kPauseMs);
+  for (std::uint8_t byte : {count, low(addr), high(addr)})
+    if (!writeHeaderByte(link, byte)) return false;
+  return true;
+}
+
+// The controller echoes count and address (discarded), then the data, which
+// replaces BlockBuf, then closes with 0x80.
+static void blockAnswer(Link& link, std::uint8_t count) {
+  for (int i = 0; i < 3; ++i) {
+    link.TransferCount = 1;
+    link.RawRead(&link.ByteBuf[1]);
+  }
+  link.TransferCount = count;
+  link.RawRead(link.BlockBuf.data());
+  readClosing(link);
+}
+
 void Link::WrBlock(std::uint8_t count, quint16 addr) {
   count = blockCount(count, BlockBuf.size());
   status.text.clear();
-  if (!echoed(kWrBlock, true)) return;
-  clock().sleepMs(kPauseMs);
-  for (std::uint8_t byte : {count, low(addr), high(addr)})
-    if (!writeHeaderByte(*this, byte)) return;
+  if (!blockHeader(*this, echoed(kWrBlock, true), count, addr)) return;
   TransferCount = count;
   if (!RawWrite(BlockBuf.data())) {
     status = {255, status_text::writeFailed()};
     return;
   }
   status.code = 0;
-  // The controller echoes count and address (discarded), then the data, which
-  // replaces BlockBuf, then closes with 0x80.
-  for (int i = 0; i < 3; ++i) {
-    TransferCount = 1;
-    RawRead(&ByteBuf[1]);
-  }
-  TransferCount = count;
-  RawRead(BlockBuf.data());
-  readClosing(*this);
+  blockAnswer(*this, count);
 }
 
 void Link::RdBlock(std::uint8_t count, quint16 addr) {
   count = blockCount(count, BlockBuf.size());
   status.text.clear();
-  if (!echoed(kRdBlock, true)) return;
-  clock().sleepMs(kPauseMs);
-  for (std::uint8_t byte : {count, low(addr), high(addr)})
-    if (!writeHeaderByte(*this, byte)) return;
-  for (int i = 0; i < 3; ++i) {
-    TransferCount = 1;
-    RawRead(&ByteBuf[1]);
-  }
-  TransferCount = count;
-  RawRead(BlockBuf.data());
-  readClosing(*this);
+  if (!blockHeader(*this, echoed(kRdBlock, true), count, addr)) return;
+  blockAnswer(*this, count);
 }
 
 void Link::SendKeyCode(std::uint8_t code) {
