@@ -2,6 +2,8 @@
 // reads as the trace shows them, the special rules of RdRam and RdPidFrame.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <vector>
 
@@ -46,6 +48,10 @@ struct FrameCase {
   std::function<void(Link&)> run;
   Bytes frame;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const FrameCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FrameLayout : public FramedOnEmulator, public ::testing::WithParamInterface<FrameCase> {};
 
@@ -199,6 +205,10 @@ struct LabelCase {
   std::size_t failingByte;
   const char* label;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const LabelCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FailedWriteLabel : public ::testing::TestWithParam<LabelCase> {};
 

@@ -2,6 +2,8 @@
 // the in-memory port and the virtual clock.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <vector>
 
 #include "link/Link.h"
@@ -115,6 +117,10 @@ struct DWordCase {
   quint16 high;
   quint16 low;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const DWordCase& c, std::ostream* os) {
+  *os << c.value;
+}
 
 class DWordRoundTrip : public PlainOnEmulator, public ::testing::WithParamInterface<DWordCase> {};
 

@@ -2,6 +2,8 @@
 // CR LF), under the virtual clock.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -119,6 +121,10 @@ struct DurationCase {
   qint64 delayMs;
   const char* text;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const DurationCase& c, std::ostream* os) {
+  *os << c.delayMs << " ms";
+}
 
 class ReadDuration : public ::testing::TestWithParam<DurationCase> {};
 
@@ -173,6 +179,10 @@ struct RollCase {
   qint64 size;
   bool rolls;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const RollCase& c, std::ostream* os) {
+  *os << c.size << " bytes";
+}
 
 class RollOver : public ::testing::TestWithParam<RollCase> {};
 

@@ -3,6 +3,8 @@
 // command line, and one run of the real program.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -99,6 +101,10 @@ struct ViewCase {
   ButtonsEnabled buttons;
   Triple codesAfter;
 };
+// Test names show the case, not its bytes.
+void PrintTo(const ViewCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ViewModeTest : public StartupTest, public ::testing::WithParamInterface<ViewCase> {};
 
