@@ -19,6 +19,10 @@ void PressButton::mousePressEvent(QMouseEvent* event) {
   emit pressedDown();
 }
 
+PressButton* pressButton(const QString& caption, const char* name, QWidget* parent) {
+  return designed(new PressButton(caption, parent), name, caption);
+}
+
 namespace {
 
 struct Parameter {
@@ -51,17 +55,15 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
     // The fields start with their own names, which are no numbers.
     fields_[i] = designed(new QLineEdit(QString::fromLatin1(p.field), box), p.field, caption);
     auto* unit = new QLabel(QString::fromUtf8(p.unit), box);
-    auto* read = designed(new PressButton(caption, box), p.button);
+    auto* read = pressButton(caption, p.button, box);
     grid->addWidget(read, i, 0);
     grid->addWidget(fields_[i], i, 1);
     grid->addWidget(unit, i, 2);
     connect(read, &PressButton::pressedDown, this,
             [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameter(i); }); });
   }
-  auto* readAll =
-      designed(new PressButton(QString::fromUtf8("Чтение всех параметров"), box), "Button6");
-  auto* writeAllButton =
-      designed(new PressButton(QString::fromUtf8("Запись всех параметров"), box), "Button7");
+  auto* readAll = pressButton(QString::fromUtf8("Чтение всех параметров"), "Button6", box);
+  auto* writeAllButton = pressButton(QString::fromUtf8("Запись всех параметров"), "Button7", box);
   grid->addWidget(readAll, 3, 0);
   grid->addWidget(writeAllButton, 3, 1, 1, 2);
   auto* layout = new QVBoxLayout(this);

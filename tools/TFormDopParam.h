@@ -25,6 +25,9 @@ class PressButton : public QPushButton {
   void mousePressEvent(QMouseEvent* event) override;
 };
 
+// A PressButton under its designed name, its caption as its accessible name.
+PressButton* pressButton(const QString& caption, const char* name, QWidget* parent);
+
 class TFormDopParam : public QWidget {
   Q_OBJECT
  public:

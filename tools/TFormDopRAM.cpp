@@ -38,7 +38,7 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   auto* indication = new QGroupBox(indicationCaption, this);
   auto* indicationGrid = new QGridLayout(indication);
   auto* readIndicationButton =
-      designed(new PressButton(QString::fromUtf8("Чтение всех параметров"), indication), "Button6");
+      pressButton(QString::fromUtf8("Чтение всех параметров"), "Button6", indication);
   digits01_ = designed(new QLineEdit(indication), "EditDigit01", indicationCaption + " 0-1");
   digits23_ = designed(new QLineEdit(indication), "EditDigit23", indicationCaption + " 2-3");
   digits4567_ = designed(new QLineEdit(indication), "EditDigit4567", indicationCaption + " 4-7");
@@ -74,10 +74,8 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
     bitsGrid->addWidget(bitShown_[k], 1, column);
     bitsGrid->addWidget(bitChoice_[k], 2, column);
   }
-  auto* readRegisterButton =
-      designed(new PressButton(QString::fromUtf8("Чтение"), bits), "Button2");
-  auto* changeRegisterButton =
-      designed(new PressButton(QString::fromUtf8("Запись"), bits), "Button1");
+  auto* readRegisterButton = pressButton(QString::fromUtf8("Чтение"), "Button2", bits);
+  auto* changeRegisterButton = pressButton(QString::fromUtf8("Запись"), "Button1", bits);
   bitsGrid->addWidget(readRegisterButton, 1, 9);
   bitsGrid->addWidget(changeRegisterButton, 2, 9);
   layout->addWidget(bits);
@@ -92,7 +90,7 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   romAddress_ = designed(new QLineEdit("$", rom), "EditAdrRdByte", addressCaption);
   romCount_ = designed(new QLineEdit("$", rom), "EditNumRdByte", countCaption);
   romBytes_ = designed(new QLineEdit("$", rom), "EditByteRD", bytesCaption);
-  auto* dumpButton = designed(new PressButton(QString::fromUtf8("Чтение ПЗУ"), rom), "Button4");
+  auto* dumpButton = pressButton(QString::fromUtf8("Чтение ПЗУ"), "Button4", rom);
   romGrid->addWidget(new QLabel(addressCaption, rom), 0, 0);
   romGrid->addWidget(new QLabel(countCaption, rom), 0, 1);
   romGrid->addWidget(new QLabel(bytesCaption, rom), 0, 2);
