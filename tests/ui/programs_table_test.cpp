@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -11,7 +10,6 @@
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
 #include "tests/support/WindowFixture.h"
-#include "tools/TFormDopParam.h"
 
 namespace calorix {
 namespace {
@@ -54,25 +52,6 @@ TEST(ProgramTableWindow, WriteBeforeReadAndOutOfRangeWordsStopBeforeTheirRecord)
   EXPECT_EQ(f.messages.shown.last(), QString::fromUtf8("Значение 70000 вне диапазона 0..65535"));
   EXPECT_EQ(mem[0x70], 5);  // record 1 written
   EXPECT_EQ(mem[0x78], 0);  // record 2 not
-}
-
-TEST(AdditionalParametersWindow, ReadsAndWritesTheStageWordsInOrder) {
-  Fixture f;
-  auto& ram = f.harness.ctrl().memory().ram;
-  ram[0xDC] = 0x2C;
-  ram[0xDD] = 0x01;
-  TFormDopParam window(f.ctx);
-  QTest::mousePress(window.findChild<QPushButton*>("Button7"), Qt::LeftButton);
-  EXPECT_EQ(f.messages.shown, QStringList{"'EditZadTempEtap' is not a valid integer value"});
-  QTest::mousePress(window.findChild<QPushButton*>("Button1"), Qt::RightButton);
-  EXPECT_EQ(window.findChild<QLineEdit*>("EditZadTempEtap")->text(), "300");
-  window.findChild<QLineEdit*>("EditZadTempEtap")->setText("301");
-  window.findChild<QLineEdit*>("EditZadTimeStabEtap")->setText("45");
-  window.findChild<QLineEdit*>("EditZadSpeedEtap")->setText("5");
-  QTest::mousePress(window.findChild<QPushButton*>("Button7"), Qt::LeftButton);
-  EXPECT_EQ(f.harness.ctrl().memory().ramWord(0xDC), 301);
-  EXPECT_EQ(f.harness.ctrl().memory().ramWord(0xAC), 45);
-  EXPECT_EQ(f.harness.ctrl().memory().ramWord(0xAE), 5);
 }
 
 }  // namespace
