@@ -14,13 +14,8 @@
 
 namespace calorix {
 
-void PressButton::mousePressEvent(QMouseEvent* event) {
-  QPushButton::mousePressEvent(event);
-  emit pressedDown();
-}
-
-PressButton* pressButton(const QString& caption, const char* name, QWidget* parent) {
-  return designed(new PressButton(caption, parent), name, caption);
+panel::MouseButton* pressButton(const QString& caption, const char* name, QWidget* parent) {
+  return designed(new panel::MouseButton(caption, parent), name, caption);
 }
 
 namespace {
@@ -59,7 +54,7 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
     grid->addWidget(read, i, 0);
     grid->addWidget(fields_[i], i, 1);
     grid->addWidget(unit, i, 2);
-    connect(read, &PressButton::pressedDown, this,
+    connect(read, &panel::MouseButton::mousePressed, this,
             [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameter(i); }); });
   }
   auto* readAll = pressButton(QString::fromUtf8("Чтение всех параметров"), "Button6", box);
@@ -69,12 +64,12 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
 
-  connect(readAll, &PressButton::pressedDown, this, [this] {
+  connect(readAll, &panel::MouseButton::mousePressed, this, [this] {
     runAction(ctx_.link, ctx_.messages, [&] {
       for (int i = 0; i < 3; ++i) readParameter(i);
     });
   });
-  connect(writeAllButton, &PressButton::pressedDown, this,
+  connect(writeAllButton, &panel::MouseButton::mousePressed, this,
           [this] { runAction(ctx_.link, ctx_.messages, [&] { writeAll(); }); });
 }
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/WindowContext.h"
+#include "panel/Widgets.h"
 
 class QLineEdit;
 
@@ -13,20 +14,9 @@ namespace calorix {
 
 // A push button that acts when any mouse button goes down on it, not on a
 // click. The tools windows' buttons all work this way.
-class PressButton : public QPushButton {
-  Q_OBJECT
- public:
-  PressButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
-
- signals:
-  void pressedDown();
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-};
-
-// A PressButton under its designed name, its caption as its accessible name.
-PressButton* pressButton(const QString& caption, const char* name, QWidget* parent);
+// A button that acts at the mouse press (any mouse button), under its
+// designed name, its caption as its accessible name.
+panel::MouseButton* pressButton(const QString& caption, const char* name, QWidget* parent);
 
 class TFormDopParam : public QWidget {
   Q_OBJECT

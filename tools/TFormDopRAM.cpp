@@ -104,10 +104,13 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   const auto act = [this](void (TFormDopRAM::*step)()) {
     return [this, step] { runAction(ctx_.link, ctx_.messages, [&] { (this->*step)(); }); };
   };
-  connect(readIndicationButton, &PressButton::pressedDown, this, act(&TFormDopRAM::readIndication));
-  connect(readRegisterButton, &PressButton::pressedDown, this, act(&TFormDopRAM::readRegister));
-  connect(changeRegisterButton, &PressButton::pressedDown, this, act(&TFormDopRAM::changeRegister));
-  connect(dumpButton, &PressButton::pressedDown, this, act(&TFormDopRAM::dumpRom));
+  connect(readIndicationButton, &panel::MouseButton::mousePressed, this,
+          act(&TFormDopRAM::readIndication));
+  connect(readRegisterButton, &panel::MouseButton::mousePressed, this,
+          act(&TFormDopRAM::readRegister));
+  connect(changeRegisterButton, &panel::MouseButton::mousePressed, this,
+          act(&TFormDopRAM::changeRegister));
+  connect(dumpButton, &panel::MouseButton::mousePressed, this, act(&TFormDopRAM::dumpRom));
 }
 
 void TFormDopRAM::readIndication() {
