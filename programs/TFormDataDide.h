@@ -6,7 +6,7 @@
 
 #include "app/WindowContext.h"
 #include "core/Abort.h"
-#include "programs/ProgramCodec.h"
+#include "core/ProgramCodec.h"
 
 class QComboBox;
 class QLabel;

@@ -8,8 +8,8 @@
 
 #include "app/Designed.h"
 #include "core/Parse.h"
+#include "core/ProgramCodec.h"
 #include "link/Action.h"
-#include "programs/ProgramCodec.h"
 
 namespace calorix {
 

@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "app/Designed.h"
+#include "core/FieldRange.h"
 #include "core/Parse.h"
 #include "link/Action.h"
-#include "programs/ProgramCodec.h"
 
 namespace calorix {
 

@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "app/Designed.h"
+#include "core/FieldRange.h"
 #include "core/NumberText.h"
 #include "core/Parse.h"
 #include "link/Action.h"
-#include "programs/ProgramCodec.h"
 #include "tools/TFormDopParam.h"
 
 namespace calorix {

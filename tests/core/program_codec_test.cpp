@@ -3,7 +3,7 @@
 #include <numeric>
 
 #include "core/Abort.h"
-#include "programs/ProgramCodec.h"
+#include "core/ProgramCodec.h"
 
 namespace calorix {
 namespace {

@@ -1,37 +1,23 @@
-#include "programs/ProgramCodec.h"
+#include "core/ProgramCodec.h"
 
-#include "core/Abort.h"
+#include "core/ByteCodec.h"
 
 namespace calorix {
-
-QString outOfRangeMessage(qint64 value, FieldRange range) {
-  return QString::fromUtf8("Значение %1 вне диапазона %2..%3")
-      .arg(value)
-      .arg(range.lo)
-      .arg(range.hi);
-}
-
-void requireInRange(qint64 value, FieldRange range) {
-  if (value < range.lo || value > range.hi) throw AbortAction(outOfRangeMessage(value, range));
-}
 
 // ---- program table -----------------------------------------------------------
 
 quint16 tableRecordAddress(int record) {
-  return quint16(0x70 + kTableRecordBytes * (record - 1));
+  return quint16(ctl::block::kProgramTable + kTableRecordBytes * (record - 1));
 }
 
 TableWords decodeTableRecord(const std::uint8_t* bytes) {
   TableWords words{};
-  for (int k = 0; k < kTableWords; ++k) words[k] = quint16(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+  for (int k = 0; k < kTableWords; ++k) words[k] = ctl::le16(bytes + 2 * k);
   return words;
 }
 
 void encodeTableRecord(const TableWords& words, std::uint8_t* bytes) {
-  for (int k = 0; k < kTableWords; ++k) {
-    bytes[2 * k] = std::uint8_t(words[k] & 0xFF);
-    bytes[2 * k + 1] = std::uint8_t(words[k] >> 8);
-  }
+  for (int k = 0; k < kTableWords; ++k) ctl::putLe16(bytes + 2 * k, words[k]);
 }
 
 // ---- temperature programs ------------------------------------------------------
@@ -42,7 +28,8 @@ bool inProgramMemory(int program) {
 
 quint16 programAddress(int program) {
   if (inProgramMemory(program)) return quint16(kProgramBytes * (program - 1));
-  return quint16(0x7C00 + 64 * (program - 18));
+  return quint16(ctl::program::kRomBase +
+                 ctl::program::kRomStride * (program - ctl::program::kFirstInRom));
 }
 
 quint16 stageProgMemAddress(int program, int stage) {
@@ -50,11 +37,14 @@ quint16 stageProgMemAddress(int program, int stage) {
 }
 
 quint16 progPageBase(int program) {
-  return quint16(0x7C00 + 128 * ((program - 18) / 2));
+  return quint16(ctl::program::kRomBase +
+                 ctl::program::kRomPageBytes * ((program - ctl::program::kFirstInRom) / 2));
 }
 
 quint16 stageRamAddress(int program, int stage) {
-  return quint16(0x200 + 64 * ((program - 18) % 2) + kStageBytes * (stage - 1));
+  return quint16(ctl::ram::kRomPageWindow +
+                 ctl::program::kRomStride * ((program - ctl::program::kFirstInRom) % 2) +
+                 kStageBytes * (stage - 1));
 }
 
 ProgramTable decodeProgram(const std::uint8_t* bytes) {

@@ -2,42 +2,24 @@
 // Byte layouts of the controller's program table (plain block memory
 // 0x70..0x1FF, 50 records of four 16-bit words) and of its 25 temperature
 // programs (15 stage records of 4 bytes each), and the ranges of the values
-// typed into their grids. Plain functions, so tests check them without a
-// window.
+// typed into their grids. Plain functions: the program windows, the
+// command-line tool and the emulator share them.
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <optional>
 
+#include "core/ControllerMap.h"
+#include "core/FieldRange.h"
+
 namespace calorix {
-
-// ---- range of a typed integer ----------------------------------------------
-
-struct FieldRange {
-  qint64 lo;
-  qint64 hi;
-};
-
-inline constexpr FieldRange kWordRange{0, 65535};
-inline constexpr FieldRange kByteCountRange{0, 255};
-inline constexpr FieldRange kTemperatureRange{0, 4095};
-inline constexpr FieldRange kStabTimeRange{0, 16383};
-inline constexpr FieldRange kSpeedRange{0, 15};
-inline constexpr FieldRange kStage0Range{0, 65535};
-
-// "Значение 70000 вне диапазона 0..65535"
-QString outOfRangeMessage(qint64 value, FieldRange range);
-// Throws AbortAction with outOfRangeMessage when value lies outside range. A
-// value that does not fit its controller field is refused rather than cut to
-// its low bits, so nothing different from what was typed is ever written.
-void requireInRange(qint64 value, FieldRange range);
 
 // ---- program table -----------------------------------------------------------
 
-inline constexpr int kTableRecords = 50;
+inline constexpr int kTableRecords = ctl::block::kTableRecords;
 inline constexpr int kTableWords = 4;
-inline constexpr int kTableRecordBytes = 8;
+inline constexpr int kTableRecordBytes = ctl::block::kTableRecordBytes;
 
 using TableWords = std::array<quint16, kTableWords>;
 
@@ -49,11 +31,11 @@ void encodeTableRecord(const TableWords& words, std::uint8_t* bytes);
 
 // ---- temperature programs ------------------------------------------------------
 
-inline constexpr int kProgramCount = 25;
-inline constexpr int kLastProgMemProgram = 17;  // 18..25 live in ROM
-inline constexpr int kStageCount = 15;
-inline constexpr int kStageBytes = 4;
-inline constexpr int kProgramBytes = kStageCount * kStageBytes;  // 60
+inline constexpr int kProgramCount = ctl::program::kCount;
+inline constexpr int kLastProgMemProgram = ctl::program::kLastInProgMem;  // 18..25 live in ROM
+inline constexpr int kStageCount = ctl::program::kStages;
+inline constexpr int kStageBytes = ctl::program::kStageBytes;
+inline constexpr int kProgramBytes = ctl::program::kBytes;  // 60
 
 // Columns of a ProgramTable row.
 enum ProgramColumn { kColStage = 0, kColTemperature = 1, kColStabTime = 2, kColSpeed = 3 };
