@@ -171,16 +171,6 @@ TEST(PidFrameDisplay, PreviousErrorIsShownBeforeThisFramesErrorReplacesIt) {
   EXPECT_EQ(textOf(decodePidValues(second.image(), prev), "EditErrPred"), "1,5");
 }
 
-TEST(PidFrameDisplay, ZeroFrameShowsPlusSignsNoAndEmptyPhases) {
-  Mirror m;
-  PrevErr prev;
-  const FieldTexts rows = decodePidValues(m.image(), prev);
-  for (const char* name : {"EditN", "EditD", "EditS"}) EXPECT_EQ(textOf(rows, name), "");
-  EXPECT_EQ(textOf(rows, "Edit11"), "+");
-  EXPECT_EQ(textOf(rows, "Edit10"), "+");
-  EXPECT_EQ(textOf(rows, "Edit13"), QString::fromUtf8("Нет"));
-}
-
 TEST(PidFrameDisplay, ShortImageReadsZerosPastItsEnd) {
   std::vector<std::uint8_t> bytes(ram::kSpeedErrorSum + 2, 0xFF);
   PrevErr prev;
@@ -209,7 +199,7 @@ TEST(PidFrameDisplay, SpeedFieldsShowWhatEarlierReadsLeftBeyondAShortFrame) {
   EXPECT_EQ(textOf(rows, "EditTNoOp"), generalText(0x11111111 / 256.0));  // from this frame
 }
 
-TEST(PidCoefficients, SignedCoefficientsAndUnsignedSetTemperatureFromMirrorAndReads) {
+TEST(PidCoefficients, SignedCoefficientsAndUnsignedSetTemperature) {
   SeparatorScope comma(u',');
   Mirror m;
   m.put32(ram::kPK, 0xFFFF8000)
@@ -219,12 +209,6 @@ TEST(PidCoefficients, SignedCoefficientsAndUnsignedSetTemperatureFromMirrorAndRe
   const FieldTexts expected = {
       {"EditTecPK", "-0,5"}, {"EditTecIK", "1,5"}, {"EditTecDK", "0"}, {"EditTK", "65535"}};
   EXPECT_EQ(decodePidCoefs(m.image()), expected);
-
-  // "Чтение коэффициентов": the same texts from its two reads.
-  FieldTexts fromReads;
-  for (const FieldRead& read : kCoefReads)
-    for (const FieldText& row : read.texts(&m.bytes[read.addr])) fromReads.push_back(row);
-  EXPECT_EQ(fromReads, expected);
 }
 
 TEST(PidWindowReads, StageAndAmplifierReadsFillTheirFields) {

@@ -4,8 +4,7 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <initializer_list>
+#include <vector>
 
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
@@ -29,7 +28,7 @@ struct SeparatorScope {
 // the RAM block.
 struct Frame {
   std::array<std::uint8_t, sf::kBytes> bytes{};
-  Frame& put(int addr, std::initializer_list<std::uint8_t> values) {
+  Frame& put(int addr, const std::vector<std::uint8_t>& values) {
     for (std::uint8_t v : values) {
       const int at = addr < sf::kRegisterBytes
                          ? sf::kHeaderBytes + addr
@@ -47,122 +46,52 @@ struct Frame {
   }
 };
 
+// Bytes at a RAM address.
+struct Put {
+  int addr;
+  std::vector<std::uint8_t> bytes;
+};
+
 struct Case {
-  const char* what;
-  std::function<void(Frame&)> fill;
   const char* field;
   const char* text;
+  std::vector<Put> puts;
 };
 
 TEST(StreamFrame, EachFieldFromItsBytesAndSignFlag) {
+  using namespace ctl::sign;
+  const std::uint8_t kNegative = ctl::flags::kTotalNegativeStream;
   const Case cases[] = {
-      {"room 25 and 8/256",
-       [](Frame& f) {
-         f.put(ram::kRoomFraction, {8, 25});
-       },
-       "EditTempDat", "25,50"},
-      {"room fraction 1",
-       [](Frame& f) {
-         f.put(ram::kRoomFraction, {1, 25});
-       },
-       "EditTempDat", "25,6"},
-      {"room fraction 0",
-       [](Frame& f) {
-         f.put(ram::kRoomFraction, {0, 25});
-       },
-       "EditTempDat", "25,0"},
-      {"voltage: high nibble ignored",
-       [](Frame& f) {
-         f.put(ram::kRawVoltage, {0x34, 0xF2});
-       },
-       "Edit23", "564"},
-      {"normalised voltage",
-       [](Frame& f) {
-         f.put(ram::kNormVoltage, {0x39, 0x30});
-       },
-       "Edit24", "12345"},
-      {"corrected temperature: 24 bits",
-       [](Frame& f) {
-         f.put(ram::kTempCorrected, {0x00, 0x90, 0x01, 0xFF});
-       },
-       "Edit25", "400.0000"},
-      {"thermocouple whole degrees",
-       [](Frame& f) {
-         f.put(ram::kTemperatureWhole, {0x2C, 0x01});
-       },
-       "EditTempTP", "300"},
-      {"PK",
-       [](Frame& f) {
-         f.put(ram::kPK, {0x00, 0x80, 0x01, 0x00});
-       },
-       "EditPK", "1.5000"},
-      {"PK flagged",
-       [](Frame& f) {
-         f.put(ram::kPK, {0x00, 0x80, 0x01, 0x00}).put(ram::kSigns, {ctl::sign::kPK});
-       },
-       "EditPK", "-1.5000"},
-      {"negative PK flagged: two minus signs",
-       [](Frame& f) {
-         f.put(ram::kPK, {0x00, 0x80, 0xFF, 0xFF}).put(ram::kSigns, {ctl::sign::kPK});
-       },
-       "EditPK", "--0.5000"},
-      {"IK flag is bit 4",
-       [](Frame& f) {
-         f.put(ram::kIK, {0x00, 0x00, 0x02, 0x00}).put(ram::kSigns, {ctl::sign::kIK});
-       },
-       "EditIK", "-2.0000"},
-      {"DK takes no other flag",
-       [](Frame& f) {
-         f.put(ram::kDK, {0x00, 0x40, 0x00, 0x00}).put(ram::kSigns, {ctl::sign::kIK});
-       },
-       "EditDK", "0.2500"},
-      {"PUV: one blank to five characters",
-       [](Frame& f) {
-         f.put(ram::kPUV, {0x00, 0x40, 0x02, 0x00});
-       },
-       "EditPUV", " 2.25"},
-      {"PUV flagged: the sign before the blank",
-       [](Frame& f) {
-         f.put(ram::kPUV, {0x00, 0x40, 0x02, 0x00}).put(ram::kSigns, {ctl::sign::kPUV});
-       },
-       "EditPUV", "- 2.25"},
-      {"DUV flag is bit 2",
-       [](Frame& f) {
-         f.put(ram::kDUV, {0x00, 0x00, 0x0C, 0x00}).put(ram::kSigns, {ctl::sign::kDUV});
-       },
-       "EditDUV", "-12.00"},
-      {"IUV takes no other flag",
-       [](Frame& f) {
-         f.put(ram::kIUV, {0x00, 0x80, 0x00, 0x00}).put(ram::kSigns, {ctl::sign::kDUV});
-       },
-       "EditIUV", " 0.50"},
-      {"temperature error raw",
-       [](Frame& f) {
-         f.put(ram::kError, {0x80, 0x02, 0, 0}).put(ram::kSigns, {ctl::sign::kError});
-       },
-       "EditTecErr", "-640"},
-      {"sum of errors raw",
-       [](Frame& f) {
-         f.put(ram::kErrorSum, {0xFF, 0xFF, 0xFF, 0xFF}).put(ram::kSigns, {ctl::sign::kErrorSum});
-       },
-       "EditSumErr", "--1"},
-      {"total action: bit 6",
-       [](Frame& f) {
-         f.put(ram::kTotalAction, {250, 0, 0, 0})
-             .put(ram::kFlags, {ctl::flags::kTotalNegativeStream});
-       },
-       "EditAllUV", "-250"},
-      {"total action: bit 2 is not its sign here",
-       [](Frame& f) {
-         f.put(ram::kTotalAction, {250, 0, 0, 0}).put(ram::kFlags, {ctl::flags::kTotalNegativePid});
-       },
-       "EditAllUV", "250"},
-      {"heater power", [](Frame& f) { f.put(ram::kHeaterPower, {37}); }, "EditPN", "37"},
+      {"EditTempDat", "25,50", {{ram::kRoomFraction, {8, 25}}}},
+      {"EditTempDat", "25,6", {{ram::kRoomFraction, {1, 25}}}},
+      {"EditTempDat", "25,0", {{ram::kRoomFraction, {0, 25}}}},
+      {"Edit23", "564", {{ram::kRawVoltage, {0x34, 0xF2}}}},  // high nibble ignored
+      {"Edit24", "12345", {{ram::kNormVoltage, {0x39, 0x30}}}},
+      {"Edit25", "400.0000", {{ram::kTempCorrected, {0x00, 0x90, 0x01, 0xFF}}}},  // 24 bits
+      {"EditTempTP", "300", {{ram::kTemperatureWhole, {0x2C, 0x01}}}},
+      {"EditPK", "1.5000", {{ram::kPK, {0x00, 0x80, 0x01, 0x00}}}},
+      {"EditPK", "-1.5000", {{ram::kPK, {0x00, 0x80, 0x01, 0x00}}, {ram::kSigns, {kPK}}}},
+      {"EditPK", "--0.5000", {{ram::kPK, {0x00, 0x80, 0xFF, 0xFF}}, {ram::kSigns, {kPK}}}},
+      {"EditIK", "-2.0000", {{ram::kIK, {0x00, 0x00, 0x02, 0x00}}, {ram::kSigns, {kIK}}}},
+      {"EditDK", "0.2500", {{ram::kDK, {0x00, 0x40, 0x00, 0x00}}, {ram::kSigns, {kIK}}}},
+      {"EditPUV", " 2.25", {{ram::kPUV, {0x00, 0x40, 0x02, 0x00}}}},
+      // The sign goes before the blank that pads the text to five.
+      {"EditPUV", "- 2.25", {{ram::kPUV, {0x00, 0x40, 0x02, 0x00}}, {ram::kSigns, {kPUV}}}},
+      {"EditDUV", "-12.00", {{ram::kDUV, {0x00, 0x00, 0x0C, 0x00}}, {ram::kSigns, {kDUV}}}},
+      {"EditIUV", " 0.50", {{ram::kIUV, {0x00, 0x80, 0x00, 0x00}}, {ram::kSigns, {kDUV}}}},
+      {"EditTecErr", "-640", {{ram::kError, {0x80, 0x02, 0, 0}}, {ram::kSigns, {kError}}}},
+      {"EditSumErr",
+       "--1",
+       {{ram::kErrorSum, {0xFF, 0xFF, 0xFF, 0xFF}}, {ram::kSigns, {kErrorSum}}}},
+      {"EditAllUV", "-250", {{ram::kTotalAction, {250, 0, 0, 0}}, {ram::kFlags, {kNegative}}}},
+      // Bit 2 signs the total action in the PID frame display, not here.
+      {"EditAllUV", "250", {{ram::kTotalAction, {250, 0, 0, 0}}, {ram::kFlags, {0x04}}}},
+      {"EditPN", "37", {{ram::kHeaterPower, {37}}}},
   };
   for (const Case& c : cases) {
     Frame f;
-    c.fill(f);
-    EXPECT_EQ(f.text(c.field), QString::fromUtf8(c.text)) << c.what;
+    for (const Put& put : c.puts) f.put(put.addr, put.bytes);
+    EXPECT_EQ(f.text(c.field), QString::fromUtf8(c.text)) << c.field << " " << c.text;
   }
 }
 
