@@ -1,6 +1,8 @@
 // Decoding of the panel indication bytes, without a window.
 #include <gtest/gtest.h>
 
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "panel/PanelDecode.h"
 #include "panel/ServiceDecode.h"
 
@@ -79,7 +81,8 @@ TEST(PanelDecode, DisplaysPrintWholeBytesAndTheCommaFromBitSixOfTheSecondParamet
 }
 
 TEST(PanelDecode, IndicationAreaFillsDisplaysLampsAndBars) {
-  std::uint8_t bytes[kIndicationBytes] = {1, 10, 0, 3, 4, 0x45, 6, 7, 3, 0, 2, 0xEE, 0x05};
+  std::uint8_t bytes[ctl::ram::kIndicationShownBytes] = {1, 10, 0, 3, 4,    0x45, 6,
+                                                         7, 3,  0, 2, 0xEE, 0x05};
   const Indication ind = decodeIndication(bytes, BarVariant::ReadOut);
   EXPECT_EQ(ind.program, QStringLiteral("110"));
   EXPECT_EQ(ind.stage, QStringLiteral("03"));
@@ -133,12 +136,12 @@ TEST(ServiceDecode, CoefficientsShowFlagAndValueSignsIndependently) {
 }
 
 TEST(ServiceDecode, WritesRoundHalvesToEvenAndKeepTheLow32Bits) {
-  EXPECT_EQ(fixed1616(1.5), qint32(0x00018000));
-  EXPECT_EQ(fixed1616(-0.5), qint32(0xFFFF8000));
-  EXPECT_EQ(wholeNumber(1000.5), 1000);
-  EXPECT_EQ(wholeNumber(1001.5), 1002);
-  EXPECT_EQ(wholeNumber(4294967297.0), 1);  // low 32 bits of 2^32 + 1
-  EXPECT_FALSE(wholeNumber(1e300).has_value());
+  EXPECT_EQ(ctl::toFixed1616(1.5), qint32(0x00018000));
+  EXPECT_EQ(ctl::toFixed1616(-0.5), qint32(0xFFFF8000));
+  EXPECT_EQ(ctl::toWholeWord(1000.5), 1000);
+  EXPECT_EQ(ctl::toWholeWord(1001.5), 1002);
+  EXPECT_EQ(ctl::toWholeWord(4294967297.0), 1);  // low 32 bits of 2^32 + 1
+  EXPECT_FALSE(ctl::toWholeWord(1e300).has_value());
 }
 
 }  // namespace
