@@ -39,4 +39,23 @@ function(calorix_check_layers target folder)
     VERBATIM)
   add_custom_target(${target}_layers DEPENDS ${stamp})
   add_dependencies(${target} ${target}_layers)
+  set_property(GLOBAL APPEND PROPERTY CALORIX_CHECKED_FOLDERS ${folder})
+endfunction()
+
+# Every top folder with sources must be checked by some library (tests/ and
+# bench/ may use anything): a folder added without its layer fails here.
+function(calorix_require_layers)
+  get_property(checked GLOBAL PROPERTY CALORIX_CHECKED_FOLDERS)
+  file(GLOB entries LIST_DIRECTORIES true RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/*)
+  foreach(entry ${entries})
+    if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${entry} OR entry IN_LIST checked
+       OR entry MATCHES "^(tests|bench|\\.|build)")
+      continue()
+    endif()
+    file(GLOB_RECURSE sources ${CMAKE_SOURCE_DIR}/${entry}/*.h ${CMAKE_SOURCE_DIR}/${entry}/*.cpp)
+    if(sources)
+      message(FATAL_ERROR "${entry}/ has sources but no layer: build it with calorix_library "
+                          "or calorix_window_library (cmake/CalorixLayers.cmake lists the rules).")
+    endif()
+  endforeach()
 endfunction()

@@ -60,4 +60,6 @@ if(violations)
     "Move what both sides need into a folder both may use (ui/ for windows, "
     "core/ for everything), or pass it in through a hook.")
 endif()
+get_filename_component(stamp_dir "${STAMP}" DIRECTORY)
+file(MAKE_DIRECTORY "${stamp_dir}")
 file(TOUCH "${STAMP}")

@@ -145,17 +145,21 @@ void ServiceArea::readCoefficients() {
   }
 }
 
+std::optional<qint32> ServiceArea::typedWord(QLineEdit* edit,
+                                             std::optional<qint32> (*encode)(double)) {
+  QString text = edit->text();  // the field keeps the operator's text
+  double value = 0;
+  if (!ParseEditNumber(text, value, ctx_.messages)) return std::nullopt;
+  const std::optional<qint32> raw = encode(value);
+  if (!raw) ctx_.messages.show(panel::outOfRangeText(edit->text()));
+  return raw;
+}
+
 void ServiceArea::writeCoefficients() {
   for (const auto& [c, edit] :
        {std::pair{kPK, EditPK}, std::pair{kDK, EditDK}, std::pair{kIK, EditIK}}) {
-    QString text = edit->text();
-    double value = 0;
-    if (!ParseEditNumber(text, value, ctx_.messages)) return;
-    const std::optional<qint32> raw = ctl::toFixed1616(value);
-    if (!raw) {
-      ctx_.messages.show(panel::outOfRangeText(edit->text()));
-      return;
-    }
+    const std::optional<qint32> raw = typedWord(edit, ctl::toFixed1616);
+    if (!raw) return;
     link_.WrDWord(c.addr, *raw);
   }
 }
@@ -167,15 +171,8 @@ void ServiceArea::readSetTemperature() {
 }
 
 void ServiceArea::writeSetTemperature() {
-  QString text = EditZadTemp->text();
-  double value = 0;
-  if (!ParseEditNumber(text, value, ctx_.messages)) return;
-  const std::optional<qint32> raw = ctl::toWholeWord(value);
-  if (!raw) {
-    ctx_.messages.show(panel::outOfRangeText(EditZadTemp->text()));
-    return;
-  }
-  link_.WrDWord(ctl::ram::kSetTemperature, *raw);
+  if (const std::optional<qint32> raw = typedWord(EditZadTemp, ctl::toWholeWord))
+    link_.WrDWord(ctl::ram::kSetTemperature, *raw);
 }
 
 // ---- thermocouple channel -------------------------------------------------

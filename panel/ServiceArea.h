@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "panel/Widgets.h"
 #include "ui/MouseButton.h"
@@ -43,6 +44,10 @@ class ServiceArea : public QObject {
   void connectActions();
   QLineEdit* field(const QString& name, QRect at, const QString& text = QString());
   bool guarded(const std::function<void()>& action);
+
+  // The number typed into edit as the word encode makes of it; empty, with
+  // its message shown, when it is no number or cannot be encoded.
+  std::optional<qint32> typedWord(QLineEdit* edit, std::optional<qint32> (*encode)(double));
 
   void readCoefficients();
   void writeCoefficients();

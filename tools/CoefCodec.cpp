@@ -4,14 +4,16 @@
 #include <functional>
 
 #include "core/Abort.h"
+#include "core/ByteCodec.h"
 #include "core/NumberText.h"
 
 namespace calorix {
 
 namespace {
 
+// The amplifier group reads with 65535, one less than the 16.16 scale it writes with.
 constexpr double kDivisor1 = 65535.0;
-constexpr double kScale16 = 65536.0;
+constexpr double kScale16 = ctl::kFixed1616;
 constexpr double kPidScale = 100000000.0;
 
 // Cubic word i of group 4 (AP, BP, CP, DP, AD .. DD, AI .. DI).
@@ -86,9 +88,10 @@ const CoefField kGainField{"EditKUsTerm", ctl::block::kGain, 6553500.0, kScale16
                            true};
 
 const std::array<CoefField, 4> kThermoFields{{
-    {"EditKAT", ctl::block::kCurveA, 4294967296.0, 65536.0 * 65536.0, 11, 8, false, false},
-    {"EditKBT", ctl::block::kCurveB, 1677721600.0, 256.0 * 100.0 * 65536.0, 11, 8, true, false},
-    {"EditKCT", ctl::block::kCurveC, 2560000.0, 256.0 * 10000.0, 11, 8, false, false},
+    {"EditKAT", ctl::block::kCurveA, 4294967296.0, kScale16* kScale16, 11, 8, false, false},
+    {"EditKBT", ctl::block::kCurveB, 1677721600.0, ctl::kFraction8 * 100.0 * kScale16, 11, 8, true,
+     false},
+    {"EditKCT", ctl::block::kCurveC, 2560000.0, ctl::kFraction8 * 10000.0, 11, 8, false, false},
     {"EditKDT", ctl::block::kCurveD, 1000000.0, 1000000.0, 11, 8, true, false},
 }};
 
