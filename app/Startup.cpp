@@ -38,55 +38,72 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
   if (!link_->hooks.notice)
     link_->hooks.notice = [this](const QString& text) { messages_->show(text); };
 
-  context_ = std::make_unique<WindowContext>(WindowContext{
-      *link_, *messages_, run_,
-      [this] {
-        if (form1_) form1_->mainPanel().RdInd_IndPanel();
-      },
-      [this] { return form1_ ? form1_->mainPanel().programDisplayText() : QString(); }});
+  context_ = std::make_unique<WindowContext>(
+      WindowContext{*link_, *messages_, run_,
+                    [this] {
+                      if (auto* main = find<TForm1>()) main->mirror().RdInd_IndPanel();
+                    },
+                    [this] {
+                      auto* main = find<TForm1>();
+                      return main ? main->mirror().programDisplayText() : QString();
+                    }});
 
-  // The password window is the last one created; the prompt reaches it only
-  // at the first show, when every window exists.
-  form1_ = std::make_unique<TForm1>(*context_, [this] {
-    if (!form2_) return QString();
-    return passwordAnswer_ ? passwordAnswer_(*form2_) : form2_->ask();
-  });
-  vvodProg_ = std::make_unique<TFormVvodProg>(*context_);
-  izmKoef_ = std::make_unique<TFormIzmKoef>(*context_);
-  dopParam_ = std::make_unique<TFormDopParam>(*context_);
-  dopRam_ = std::make_unique<TFormDopRAM>(*context_);
-  rabPid_ = std::make_unique<TFormRabPID>(*context_);
-  dataDide_ = std::make_unique<TFormDataDide>(*context_);
-  form2_ = std::make_unique<TForm2>();
-
-  SecondaryWindows windows;
-  windows.vvodProg = vvodProg_.get();
-  windows.izmKoef = izmKoef_.get();
-  windows.dopParam = dopParam_.get();
-  windows.dopRam = dopRam_.get();
-  windows.rabPid = rabPid_.get();
-  windows.dataDide = dataDide_.get();
-  form1_->mainPanel().setWindows(windows);
+  createWindows();
 
   // Closing the main window ends the program: the secondary windows go with it.
-  QObject::connect(form1_.get(), &TForm1::closed, form1_.get(), [this] {
-    for (QWidget* w : std::initializer_list<QWidget*>{vvodProg_.get(), izmKoef_.get(),
-                                                      dopParam_.get(), dopRam_.get(), rabPid_.get(),
-                                                      dataDide_.get(), form2_.get()})
-      w->close();
+  TForm1& main = form1();
+  QObject::connect(&main, &TForm1::closed, &main, [this, &main] {
+    for (const auto& w : windows_)
+      if (w.get() != &main) w->close();
   });
 }
 
+// The console's windows in their fixed creation order, each secondary one
+// with the button of the main window that shows it. A new window is one line
+// here (and its include).
+void Console::createWindows() {
+  // The password window is the last one created; the prompt reaches it only
+  // at the first show, when every window exists.
+  add<TForm1>(*context_, [this] {
+    TForm2* password = find<TForm2>();
+    if (!password) return QString();
+    return passwordAnswer_ ? passwordAnswer_(*password) : password->ask();
+  });
+  addShownBy<TFormVvodProg>("Button17", &TFormVvodProg::InitProgGrid);
+  addShownBy<TFormIzmKoef>("Button18");
+  addShownBy<TFormDopParam>("Button25");
+  addShownBy<TFormDopRAM>("Button26");
+  addShownBy<TFormRabPID>("Button30");
+  addShownBy<TFormDataDide>("Button32");
+  add<TForm2>();
+}
+
+template <class W, class... Args>
+W& Console::add(Args&&... args) {
+  auto window = std::make_unique<W>(std::forward<Args>(args)...);
+  W& made = *window;
+  windows_.push_back(std::move(window));
+  return made;
+}
+
+template <class W>
+void Console::addShownBy(const char* button, void (W::*afterShow)()) {
+  W& shown = add<W>(*context_);
+  // Showing a window exchanges nothing with the controller.
+  [[maybe_unused]] const bool connected =
+      form1().parts().connectWindowButton(QString::fromLatin1(button), [&shown, afterShow] {
+        shown.show();
+        shown.raise();
+        shown.activateWindow();
+        if (afterShow) (shown.*afterShow)();
+      });
+  Q_ASSERT(connected);
+}
+
 Console::~Console() {
-  // The windows go before the context and the link they refer to.
-  form2_.reset();
-  dataDide_.reset();
-  rabPid_.reset();
-  dopRam_.reset();
-  dopParam_.reset();
-  izmKoef_.reset();
-  vvodProg_.reset();
-  form1_.reset();
+  // The windows go before the context and the link they refer to, the last
+  // created first.
+  while (!windows_.empty()) windows_.pop_back();
 }
 
 #ifdef Q_OS_UNIX

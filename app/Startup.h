@@ -1,29 +1,23 @@
 #pragma once
 // Builds the console in its designed order: the message boxes, the clock, the
-// link, the run state, the window context, then the eight windows (TForm1,
-// TFormVvodProg, TFormIzmKoef, TFormDopParam, TFormDopRAM, TFormRabPID,
-// TFormDataDide, TForm2). The program and the tests take the same path; tests
-// inject their own link, message boxes and password answer.
+// link, the run state, the window context, then the eight windows from the
+// one list in Console::createWindows. The program and the tests take the
+// same path; tests inject their own link, message boxes and password answer.
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/TForm1.h"
 #include "app/TForm2.h"
-#include "app/WindowContext.h"
 #include "core/Clock.h"
 #include "core/Messages.h"
 #include "link/Link.h"
+#include "ui/WindowContext.h"
 
 namespace calorix {
-
-class TFormVvodProg;
-class TFormIzmKoef;
-class TFormDopParam;
-class TFormDopRAM;
-class TFormRabPID;
-class TFormDataDide;
 
 // Answers the password window; the default shows TForm2 modally until the
 // operator closes it.
@@ -49,16 +43,31 @@ class Console {
   RunState& run() { return run_; }
   WindowContext& context() { return *context_; }
 
-  TForm1& form1() { return *form1_; }
-  TFormVvodProg& vvodProg() { return *vvodProg_; }
-  TFormIzmKoef& izmKoef() { return *izmKoef_; }
-  TFormDopParam& dopParam() { return *dopParam_; }
-  TFormDopRAM& dopRam() { return *dopRam_; }
-  TFormRabPID& rabPid() { return *rabPid_; }
-  TFormDataDide& dataDide() { return *dataDide_; }
-  TForm2& form2() { return *form2_; }
+  // The windows in their creation order, and one of them by its class
+  // (console.window<TFormRabPID>()); null before it is created.
+  const std::vector<std::unique_ptr<QWidget>>& windows() const { return windows_; }
+  template <class W>
+  W* find() const {
+    for (const auto& w : windows_)
+      if (auto* found = dynamic_cast<W*>(w.get())) return found;
+    return nullptr;
+  }
+  template <class W>
+  W& window() const {
+    return *find<W>();
+  }
+  TForm1& form1() const { return window<TForm1>(); }
+  TForm2& form2() const { return window<TForm2>(); }
 
  private:
+  void createWindows();
+  template <class W, class... Args>
+  W& add(Args&&... args);
+  // A secondary window that a button of the main window shows; afterShow,
+  // when given, runs once it is shown.
+  template <class W>
+  void addShownBy(const char* button, void (W::*afterShow)() = nullptr);
+
   // Declared in creation order; destroyed in reverse, the windows first.
   std::unique_ptr<Messages> ownMessages_;
   Messages* messages_ = nullptr;
@@ -68,14 +77,7 @@ class Console {
   RunState run_;
   std::unique_ptr<WindowContext> context_;
   PasswordAnswer passwordAnswer_;
-  std::unique_ptr<TForm1> form1_;
-  std::unique_ptr<TFormVvodProg> vvodProg_;
-  std::unique_ptr<TFormIzmKoef> izmKoef_;
-  std::unique_ptr<TFormDopParam> dopParam_;
-  std::unique_ptr<TFormDopRAM> dopRam_;
-  std::unique_ptr<TFormRabPID> rabPid_;
-  std::unique_ptr<TFormDataDide> dataDide_;
-  std::unique_ptr<TForm2> form2_;
+  std::vector<std::unique_ptr<QWidget>> windows_;
 };
 
 // SIGINT and SIGTERM close the window as its close box does. The handler only

@@ -5,10 +5,10 @@
 #include <QShowEvent>
 #include <QTimer>
 
-#include "app/OuterSize.h"
 #include "core/Abort.h"
 #include "link/Action.h"
 #include "link/Settings.h"
+#include "ui/OuterSize.h"
 
 namespace calorix {
 
@@ -25,7 +25,7 @@ TForm1::TForm1(WindowContext& context, PasswordPrompt passwordPrompt)
   setOuterSize(*this, kDesignedOuterWidth, kDesignedOuterHeight);
   // The controls exist before LoadSettings so that Edit_Contrl can show a
   // failed port open.
-  mainPanel_ = new MainPanel(this, ctx_);
+  parts_ = new MainWindowParts(this, ctx_);
   create();
 }
 
@@ -33,7 +33,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::create() {
   RunState& run = ctx_.run;
-  // LinkPaused, PollState and the link-light periods start as MainPanel
+  // LinkPaused, PollState and the link-light periods start as PanelMirror
   // builds them; the run flags are the frame's.
   run.PuskFlag = 0;
   if (auto* edit37 = findChild<QLineEdit*>(QStringLiteral("Edit37"))) edit37->clear();
@@ -59,20 +59,20 @@ void TForm1::create() {
   }
   run.PidRunActive = 0;
   run.PidStopRequest = 0;
-  mainPanel_->setLinkLightYellow();
+  mirror().setLinkLightYellow();
 
   codes_ = ctx_.link.settings().codes;
   applyViewMode();
 
-  runAction(ctx_.link, ctx_.messages, [this] { mainPanel_->RdInd_IndPanel(); });
-  mainPanel_->startBlinking();
+  runAction(ctx_.link, ctx_.messages, [this] { mirror().RdInd_IndPanel(); });
+  mirror().startBlinking();
 }
 
 void TForm1::layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
                           int outerHeight) {
-  mainPanel_->button33()->setEnabled(obnovit);
-  mainPanel_->button32()->setEnabled(dannyePechi);
-  mainPanel_->button30()->setEnabled(rabotaSPidom);
+  mirror().button33()->setEnabled(obnovit);
+  mirror().button32()->setEnabled(dannyePechi);
+  mirror().button30()->setEnabled(rabotaSPidom);
   setOuterSize(*this, outerWidth, outerHeight);
 }
 
@@ -120,7 +120,7 @@ void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (firstShowDone_ || event->spontaneous()) return;
   firstShowDone_ = true;
-  mainPanel_->setBarHeights(19);
+  mirror().setBarHeights(19);
   emit firstShown();
   applyAccessLock();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The main window frame: creation (settings, port, timers, view mode, first
 // read of the panel), the access lock of the engineering view modes at the
-// first show, and closing the port and the log files. The panel area and the
-// service area are MainPanel's.
+// first show, and closing the port and the log files. The panel area, the
+// service area and the run timers are its MainWindowParts.
 #include <QString>
 #include <QWidget>
 
@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/WindowContext.h"
-#include "panel/MainPanel.h"
+#include "app/MainWindowParts.h"
+#include "ui/WindowContext.h"
 
 namespace calorix {
 
@@ -28,7 +28,8 @@ class TForm1 : public QWidget {
   TForm1(WindowContext& context, PasswordPrompt passwordPrompt);
   ~TForm1() override;
 
-  MainPanel& mainPanel() { return *mainPanel_; }
+  MainWindowParts& parts() { return *parts_; }
+  PanelMirror& mirror() { return parts_->mirror(); }
   // The access markers as the window holds them (relocked or unlocked).
   const std::array<qint32, 3>& codes() const { return codes_; }
   bool passwordAsked() const { return passwordAsked_; }
@@ -57,7 +58,7 @@ class TForm1 : public QWidget {
 
   WindowContext& ctx_;
   PasswordPrompt passwordPrompt_;
-  MainPanel* mainPanel_ = nullptr;  // a child QObject of this window
+  MainWindowParts* parts_ = nullptr;  // a child QObject of this window
   std::array<qint32, 3> codes_{};
   bool firstShowDone_ = false;
   bool passwordAsked_ = false;

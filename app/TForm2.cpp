@@ -2,8 +2,8 @@
 
 #include <QShowEvent>
 
-#include "app/Designed.h"
-#include "app/OuterSize.h"
+#include "ui/Designed.h"
+#include "ui/OuterSize.h"
 
 namespace calorix {
 

@@ -1,5 +1,7 @@
 #include "panel/PanelDecode.h"
 
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "core/NumberText.h"
 
 namespace calorix::panel {
@@ -61,26 +63,42 @@ QString digitPairText(std::uint8_t first, std::uint8_t second) {
 }
 
 QString parameterText(std::uint8_t d1, std::uint8_t d2, std::uint8_t d3, std::uint8_t d4) {
-  const bool comma = (d2 & kCommaBit) != 0;
-  QString text = QStringLiteral(" ") + dec(d1) + dec(std::uint8_t(d2 & ~kCommaBit));
+  const std::uint8_t commaBit = ctl::indication::kCommaBit;
+  const bool comma = (d2 & commaBit) != 0;
+  QString text = QStringLiteral(" ") + dec(d1) + dec(std::uint8_t(d2 & ~commaBit));
   if (comma) text += QLatin1Char(',');
   return text + dec(d3) + dec(d4);
 }
 
-Indication decodeIndication(const std::uint8_t* b, BarVariant variant) {
-  Indication ind;
-  ind.program = digitPairText(b[0], b[1]);
-  ind.stage = digitPairText(b[2], b[3]);
-  ind.parameter = parameterText(b[4], b[5], b[6], b[7]);
-  for (int i = 0; i < 3; ++i) ind.lamps[i] = (b[12] >> i) & 1;
-  ind.bars[0] = decodeBar(Bar::Heating, b[8], variant);
-  ind.bars[1] = decodeBar(Bar::Stabilising, b[9], variant);
-  ind.bars[2] = decodeBar(Bar::Cooling, b[10], variant);
-  return ind;
+Indication decodeIndication(const std::uint8_t* bytes, BarVariant variant) {
+  namespace ram = ctl::ram;
+  namespace ind = ctl::indication;
+  // The byte at a RAM address of the indication area.
+  const auto at = [bytes](ctl::Addr addr) { return bytes[addr - ram::kIndication]; };
+  const auto digit = [&](ctl::Addr first, int k) { return at(ctl::Addr(first + k)); };
+  Indication shown;
+  shown.program = digitPairText(digit(ram::kProgramDigits, 0), digit(ram::kProgramDigits, 1));
+  shown.stage = digitPairText(digit(ram::kStageDigits, 0), digit(ram::kStageDigits, 1));
+  shown.parameter = parameterText(digit(ram::kParameterDigits, 0), digit(ram::kParameterDigits, 1),
+                                  digit(ram::kParameterDigits, 2), digit(ram::kParameterDigits, 3));
+  const std::uint8_t lamps = at(ram::kLamps);
+  shown.lamps = {ctl::flagSet(lamps, ind::kLampDegrees), ctl::flagSet(lamps, ind::kLampMinutes),
+                 ctl::flagSet(lamps, ind::kLampSpeed)};
+  shown.bars[0] = decodeBar(Bar::Heating, at(ram::kHeatingBar), variant);
+  shown.bars[1] = decodeBar(Bar::Stabilising, at(ram::kStabilisingBar), variant);
+  shown.bars[2] = decodeBar(Bar::Cooling, at(ram::kCoolingBar), variant);
+  return shown;
+}
+
+MirroredPanel decodeMirroredPanel(const std::uint8_t* ramMirror) {
+  return {decodeIndication(ramMirror + ctl::ram::kIndication, BarVariant::Mirror),
+          ramMirror[ctl::ram::kBlinkFlags]};
 }
 
 BlinkGroups blinkGroups(std::uint8_t flags) {
-  return {(flags & 0x03) != 0, (flags & 0x0C) != 0, (flags & 0xF0) != 0};
+  namespace ind = ctl::indication;
+  return {ctl::flagSet(flags, ind::kBlinkProgram), ctl::flagSet(flags, ind::kBlinkStage),
+          ctl::flagSet(flags, ind::kBlinkParameter)};
 }
 
 QString sensorTemperatureText(std::uint8_t whole, std::uint8_t fraction) {

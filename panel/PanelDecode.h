@@ -27,10 +27,6 @@ inline const QColor kKeyTop(128, 128, 128);
 inline const QColor kKeyBottom(160, 160, 164);
 }  // namespace paint
 
-// Offsets of the indication area 0x60.. (as read into ReadBuf or as RamMirror - 0x60).
-inline constexpr int kIndicationBytes = 13;  // 0x60..0x6C
-inline constexpr std::uint8_t kCommaBit = 0x40;
-
 enum class Bar { Heating, Stabilising, Cooling };
 // The read-out fills the cooling bar from the right; the mirror of a PID frame
 // empties it from the right instead (11 - n letters).
@@ -61,8 +57,17 @@ struct Indication {
   std::array<bool, 3> lamps{};   // t°C, Мин, °C/мин
   std::array<BarPaint, 3> bars;  // heating, stabilising, cooling
 };
-// bytes[0..12] = controller RAM 0x60..0x6C.
+// bytes[0..12] = controller RAM 0x60..0x6C (ctl::ram::kIndication on).
 Indication decodeIndication(const std::uint8_t* bytes, BarVariant variant);
+
+// The panel as a PID frame shows it: the indication (the mirror variant of
+// the bars) and the blink flags, from the image of controller RAM the frame
+// left (index = RAM address).
+struct MirroredPanel {
+  Indication indication;
+  std::uint8_t blinkFlags = 0;
+};
+MirroredPanel decodeMirroredPanel(const std::uint8_t* ramMirror);
 
 // Which displays go dark in the off phase of the blinking.
 struct BlinkGroups {
@@ -71,10 +76,6 @@ struct BlinkGroups {
   bool parameter = false;
 };
 BlinkGroups blinkGroups(std::uint8_t flags);
-
-inline bool heaterOn(std::uint8_t ram02) {
-  return (ram02 & 0x02) != 0;
-}
 
 // Room sensor temperature: whole degrees, "," and the fraction byte x 625 div
 // 100 without leading zeros (8 -> ",50", 1 -> ",6").

@@ -1,34 +1,16 @@
 // The panel area of the main window: the group boxes that look like the
 // controller's front panel, the bottom row and the link light.
-#include <QFont>
-#include <QFontDatabase>
-
-#include "app/Designed.h"
-#include "panel/MainPanelImpl.h"
+#include "panel/PanelMirror.h"
+#include "panel/PanelStyle.h"
+#include "ui/Designed.h"
 
 namespace calorix {
 
 namespace {
 
-QFont pixelFont(const QStringList& families, int pixels, bool bold,
-                QFont::StyleHint hint = QFont::SansSerif) {
-  QFont f;
-  f.setFamilies(families);
-  f.setStyleHint(hint);
-  f.setPixelSize(pixels);
-  f.setBold(bold);
-  // The designed faces are narrow; where they are missing, the wide fallback
-  // is condensed so that captions fit their designed places.
-  if (!QFontDatabase::hasFamily(families.front())) f.setStretch(QFont::Condensed);
-  return f;
-}
-
-void fill(QWidget* w, QPalette::ColorRole role, const QColor& color) {
-  QPalette p = w->palette();
-  p.setColor(role, color);
-  w->setPalette(p);
-  if (role == QPalette::Window) w->setAutoFillBackground(true);
-}
+using panel::fill;
+using panel::label;
+using panel::pixelFont;
 
 const QColor kCream(255, 251, 240);
 
@@ -45,9 +27,9 @@ QLineEdit* display(QWidget* parent, const QString& name, QRect at, const QString
   return e;
 }
 
-QLineEdit* bar(QWidget* parent, const QString& name, const QString& label, QRect at,
-               const QColor& color) {
-  auto* e = designed(new QLineEdit(QStringLiteral("IIIIIIIIII"), parent), name, label);
+// Named by the label beside it (labelled).
+QLineEdit* bar(QWidget* parent, const QString& name, QRect at, const QColor& color) {
+  auto* e = designed(new QLineEdit(QStringLiteral("IIIIIIIIII"), parent), name);
   e->setGeometry(at);
   e->setReadOnly(true);
   e->setFocusPolicy(Qt::NoFocus);
@@ -57,30 +39,17 @@ QLineEdit* bar(QWidget* parent, const QString& name, const QString& label, QRect
   return e;
 }
 
-panel::Circle* lamp(QWidget* parent, const QString& name, const QString& label, QPoint at) {
-  auto* c = designed(new panel::Circle(parent, panel::paint::kSilver), name, label);
+panel::Circle* lamp(QWidget* parent, const QString& name, QPoint at) {
+  auto* c = designed(new panel::Circle(parent, panel::paint::kSilver), name);
   c->setGeometry(QRect(at, QSize(17, 17)));
   return c;
 }
 
 }  // namespace
 
-QLabel* MainPanel::Impl::label(QWidget* parent, const QString& text, QPoint at) {
-  auto* l = new QLabel(text, parent);
-  l->setFont(pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 12, true));
-  l->move(at);
-  l->adjustSize();
-  return l;
-}
-
-panel::MouseButton* MainPanel::Impl::button(QWidget* parent, const QString& name,
-                                            const QString& caption, QRect at) {
-  auto* b = designed(new panel::MouseButton(caption, parent), name, caption);
-  b->setGeometry(at);
-  return b;
-}
-
-void MainPanel::Impl::buildPanelArea() {
+void PanelMirror::buildPanelArea() {
+  QWidget* form = form_;
+  using panel::button;
   Panel1 = designed(new QGroupBox(form), QStringLiteral("Panel1"));
   Panel1->setGeometry(8, 0, 708, 330);
   fill(Panel1, QPalette::Window, colors::kActiveBorder);
@@ -100,8 +69,8 @@ void MainPanel::Impl::buildPanelArea() {
       display(RezimRab, QStringLiteral("EditProg"), QRect(12, 32, 73, 60), QStringLiteral("8.8."));
   EditStup =
       display(RezimRab, QStringLiteral("EditStup"), QRect(100, 32, 73, 60), QStringLiteral("8.8."));
-  label(RezimRab, QString::fromUtf8("Программа"), QPoint(12, 94));
-  label(RezimRab, QString::fromUtf8("Ступень"), QPoint(104, 94));
+  labelled(label(RezimRab, QString::fromUtf8("Программа"), QPoint(12, 94)), EditProg);
+  labelled(label(RezimRab, QString::fromUtf8("Ступень"), QPoint(104, 94)), EditStup);
   struct BarPlace {
     QLineEdit** field;
     const char* name;
@@ -115,14 +84,13 @@ void MainPanel::Impl::buildPanelArea() {
   };
   int y = 126;
   for (const BarPlace& b : bars) {
-    *b.field = bar(RezimRab, QString::fromLatin1(b.name), QString::fromUtf8(b.label),
-                   QRect(12, y, 110, 25), b.color);
-    label(RezimRab, QString::fromUtf8(b.label), QPoint(128, y + 4));
+    *b.field = bar(RezimRab, QString::fromLatin1(b.name), QRect(12, y, 110, 25), b.color);
+    labelled(label(RezimRab, QString::fromUtf8(b.label), QPoint(128, y + 4)), *b.field);
     y += 36;
   }
   const QString heater = QString::fromUtf8("Нагреватель");
-  SvPuskStop = lamp(RezimRab, QStringLiteral("SvPuskStop"), heater, QPoint(210, 40));
-  label(RezimRab, heater, QPoint(180, 62));
+  SvPuskStop = lamp(RezimRab, QStringLiteral("SvPuskStop"), QPoint(210, 40));
+  labelled(label(RezimRab, heater, QPoint(180, 62)), SvPuskStop);
 
   // ---- Параметры: the parameter display, unit lamps, Пуск/Стоп ----------
   const QString params = QString::fromUtf8("Параметры");
@@ -139,15 +107,15 @@ void MainPanel::Impl::buildPanelArea() {
       {&SvGrad, "SvGrad", "t°C"}, {&SvMin, "SvMin", "Мин"}, {&SvSpeed, "SvSpeed", "°C/мин"}};
   y = 112;
   for (const LampPlace& l : lamps) {
-    *l.lamp = lamp(Param, QString::fromLatin1(l.name), QString::fromUtf8(l.label), QPoint(20, y));
-    label(Param, QString::fromUtf8(l.label), QPoint(44, y + 1));
+    *l.lamp = lamp(Param, QString::fromLatin1(l.name), QPoint(20, y));
+    labelled(label(Param, QString::fromUtf8(l.label), QPoint(44, y + 1)), *l.lamp);
     y += 36;
   }
   const QColor lowerKey = panel::paint::kKeyBottom;
   keyPuskStop = new panel::DrawnKey(Param, QStringLiteral("ShapePuskStop"), QPoint(128, 150),
                                     QSize(41, 33), QSize(41, 33), -1, 1, lowerKey);
-  label(Param, QString::fromUtf8("Пуск/Стоп"), QPoint(112, 188));
-  designed(keyPuskStop->top(), QStringLiteral("ShapePuskStopTop"), QString::fromUtf8("Пуск/Стоп"));
+  labelled(label(Param, QString::fromUtf8("Пуск/Стоп"), QPoint(112, 188)),
+           designed(keyPuskStop->top(), QStringLiteral("ShapePuskStopTop")));
 
   // ---- Ввод параметров: the knob, "<" and ">", Прог., Ступ., Парам. ------
   const QString input = QString::fromUtf8("Ввод параметров");
@@ -173,8 +141,8 @@ void MainPanel::Impl::buildPanelArea() {
     const QString name = QString::fromLatin1(k.name);
     *k.key = new panel::DrawnKey(VvodParam, name, QPoint(k.x, 160), QSize(41, 33),
                                  QSize(k.upperWidth, 33), -1, 1, lowerKey);
-    designed((*k.key)->top(), name + QStringLiteral("Top"), QString::fromUtf8(k.label));
-    label(VvodParam, QString::fromUtf8(k.label), QPoint(k.x - 2, 198));
+    labelled(label(VvodParam, QString::fromUtf8(k.label), QPoint(k.x - 2, 198)),
+             designed((*k.key)->top(), name + QStringLiteral("Top")));
   }
 
   // ---- bottom row and the link light -------------------------------------

@@ -1,9 +1,8 @@
 #pragma once
-// Encoding and decoding of the service-area values: coefficients in 16.16
-// fixed point, temperatures with an 8-bit fraction, whole-number writes.
+// Texts of the service-area values: coefficients in 16.16 fixed point and
+// temperatures with an 8-bit fraction. The words written back are encoded by
+// ctl::toFixed1616 and ctl::toWholeWord (core/ByteCodec.h).
 #include <QString>
-
-#include <optional>
 
 namespace calorix::panel {
 
@@ -12,11 +11,6 @@ namespace calorix::panel {
 QString coefficientText(bool negativeFlag, qint32 raw);
 // value / 256, single precision, fixed 5:4.
 QString temperature256Text(qint32 raw);
-// value x 65536 to the nearest integer (halves to even), its low 32 bits;
-// empty when the value is too large to round at all (or not finite).
-std::optional<qint32> fixed1616(double value);
-// value to the nearest integer (halves to even), its low 32 bits; empty as above.
-std::optional<qint32> wholeNumber(double value);
 // The message for a value that cannot be written.
 QString outOfRangeText(const QString& text);
 

@@ -1,27 +1,31 @@
-// The service area of the main window, right of and below the panel area; it
-// is seen when the window is enlarged (view mode 4). Hidden controls exist
-// and work; the window as designed never shows them.
-#include "app/Designed.h"
-#include "panel/MainPanelImpl.h"
+// The controls of the service area at their designed places.
+#include "panel/PanelDecode.h"
+#include "panel/PanelStyle.h"
+#include "panel/ServiceArea.h"
+#include "ui/Designed.h"
 
 namespace calorix {
 
-QLineEdit* MainPanel::Impl::field(QWidget* parent, const QString& name, const QString& labelText,
-                                  QRect at, const QString& text) {
-  auto* e = designed(new QLineEdit(text.isNull() ? name : text, parent), name, labelText);
+namespace {
+using panel::button;
+using panel::label;
+}  // namespace
+
+QLineEdit* ServiceArea::field(const QString& name, QRect at, const QString& text) {
+  auto* e = designed(new QLineEdit(text.isNull() ? name : text, form_), name);
   e->setGeometry(at);
   return e;
 }
 
-void MainPanel::Impl::buildServiceArea() {
-  QWidget* f = form;
+void ServiceArea::build() {
+  QWidget* f = form_;
+  // A field with its label on the left, named by the label.
   auto row = [&](const char* name, const char* text, int labelX, int fieldX, int y, int width) {
-    const QString caption = QString::fromUtf8(text);
-    if (!caption.isEmpty()) label(f, caption, QPoint(labelX, y + 4));
-    return field(f, QString::fromLatin1(name), caption, QRect(fieldX, y, width, 22));
+    QLabel* caption = label(f, QString::fromUtf8(text), QPoint(labelX, y + 4));
+    return labelled(caption, field(QString::fromLatin1(name), QRect(fieldX, y, width, 22)));
   };
   auto hiddenButton = [&](const char* name, const char* caption, QRect at) {
-    panel::MouseButton* b = button(f, QString::fromLatin1(name), QString::fromUtf8(caption), at);
+    ui::MouseButton* b = button(f, QString::fromLatin1(name), QString::fromUtf8(caption), at);
     b->hide();
     return b;
   };
@@ -30,7 +34,7 @@ void MainPanel::Impl::buildServiceArea() {
   Shape_Sp = designed(new panel::Circle(f, panel::paint::kLampLit), QStringLiteral("Shape_Sp"));
   Shape_Sp->setGeometry(812, 16, 33, 33);
   Shape_Sp->hide();
-  Edit_Contrl = field(f, QStringLiteral("Edit_Contrl"), QString(), QRect(860, 22, 300, 22));
+  Edit_Contrl = field(QStringLiteral("Edit_Contrl"), QRect(860, 22, 300, 22));
   Edit_Contrl->setReadOnly(true);
 
   EditPK = row("EditPK", "Пропорциональный к-нт", 744, 960, 60, 110);
@@ -53,8 +57,8 @@ void MainPanel::Impl::buildServiceArea() {
                     QRect(744, 288, 205, 25));
   button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
   hiddenButton("Button7", "Разрешение вывода ОЗУ (PID)", QRect(1058, 288, 110, 25));
-  Edit1 = field(f, QStringLiteral("Edit1"), QString(), QRect(744, 326, 100, 22));
-  Edit2 = field(f, QStringLiteral("Edit2"), QString(), QRect(852, 326, 100, 22));
+  Edit1 = field(QStringLiteral("Edit1"), QRect(744, 326, 100, 22));
+  Edit2 = field(QStringLiteral("Edit2"), QRect(852, 326, 100, 22));
   button(f, QStringLiteral("Button23"), QStringLiteral("Button23"), QRect(960, 324, 100, 25));
   row("Edit_NumIzm", "Номер измерения", 744, 960, 362, 110);
 
@@ -70,36 +74,36 @@ void MainPanel::Impl::buildServiceArea() {
   const QString addr = QString::fromUtf8("Адрес чтения");
   const QString count = QString::fromUtf8("Кол=-во байт");
   const QString bytes = QString::fromUtf8("Прочитанные байты");
-  label(f, addr, QPoint(8, 596));
-  label(f, count, QPoint(120, 596));
-  label(f, bytes, QPoint(232, 596));
-  EditAdrRdByte =
-      field(f, QStringLiteral("EditAdrRdByte"), addr, QRect(8, 614, 100, 22), QStringLiteral("$"));
-  EditNumRdByte = field(f, QStringLiteral("EditNumRdByte"), count, QRect(120, 614, 100, 22),
-                        QStringLiteral("$"));
-  EditByteRD = field(f, QStringLiteral("EditByteRD"), bytes, QRect(232, 614, 270, 22));
+  QLabel* addrLabel = label(f, addr, QPoint(8, 596));
+  QLabel* countLabel = label(f, count, QPoint(120, 596));
+  QLabel* bytesLabel = label(f, bytes, QPoint(232, 596));
+  EditAdrRdByte = labelled(addrLabel, field(QStringLiteral("EditAdrRdByte"), QRect(8, 614, 100, 22),
+                                            QStringLiteral("$")));
+  EditNumRdByte = labelled(countLabel, field(QStringLiteral("EditNumRdByte"),
+                                             QRect(120, 614, 100, 22), QStringLiteral("$")));
+  EditByteRD = labelled(bytesLabel, field(QStringLiteral("EditByteRD"), QRect(232, 614, 270, 22)));
   button(f, QStringLiteral("Button24"), QString::fromUtf8("Чтение ОЗУ"), QRect(8, 644, 140, 25));
 
   // Typed reads: address fields, results, and the four bytes of the last read.
   Edit18 = row("Edit18", "Адрес", 8, 60, 684, 80);
-  Edit17 = field(f, QStringLiteral("Edit17"), QString(), QRect(150, 684, 80, 22));
-  Edit19 = field(f, QStringLiteral("Edit19"), QString(), QRect(240, 684, 80, 22));
+  Edit17 = field(QStringLiteral("Edit17"), QRect(150, 684, 80, 22));
+  Edit19 = field(QStringLiteral("Edit19"), QRect(240, 684, 80, 22));
   hiddenButton("Button8", "Чтение байта", QRect(330, 682, 85, 25));
   hiddenButton("Button9", "Чтение слова", QRect(420, 682, 85, 25));
   Edit22 = row("Edit22", "Адрес", 8, 60, 714, 80);
-  Edit21 = field(f, QStringLiteral("Edit21"), QString(), QRect(150, 714, 120, 22));
+  Edit21 = field(QStringLiteral("Edit21"), QRect(150, 714, 120, 22));
   hiddenButton("Button10", "Чтение дв.слова", QRect(330, 712, 110, 25));
   for (int i = 0; i < 4; ++i) {
     // EditB3 leftmost: the bytes read left to right from the highest.
     const int x = 60 + (3 - i) * 60;
     const QString digit = QString::number(i);
-    label(f, digit, QPoint(x + 18, 744));
-    EditB[i] = field(f, QStringLiteral("EditB%1").arg(i), digit, QRect(x, 760, 50, 22));
+    QLabel* caption = label(f, digit, QPoint(x + 18, 744));
+    EditB[i] = labelled(caption, field(QStringLiteral("EditB%1").arg(i), QRect(x, 760, 50, 22)));
   }
 
-  Edit26 = field(f, QStringLiteral("Edit26"), QString(), QRect(8, 800, 80, 22));
+  Edit26 = field(QStringLiteral("Edit26"), QRect(8, 800, 80, 22));
   button(f, QStringLiteral("Button19"), QStringLiteral("Button19"), QRect(96, 798, 90, 25));
-  Edit27 = field(f, QStringLiteral("Edit27"), QString(), QRect(200, 800, 80, 22));
+  Edit27 = field(QStringLiteral("Edit27"), QRect(200, 800, 80, 22));
   button(f, QStringLiteral("Button20"), QStringLiteral("Button20"), QRect(288, 798, 90, 25));
 
   // ---- below the panel, right: plain key buttons and the stream's fields --
@@ -133,9 +137,9 @@ void MainPanel::Impl::buildServiceArea() {
     y += 28;
   }
   // Raw thermocouple voltage, normalised voltage, corrected temperature.
-  field(f, QStringLiteral("Edit23"), QString(), QRect(920, 452, 80, 22));
-  field(f, QStringLiteral("Edit24"), QString(), QRect(920, 480, 80, 22));
-  field(f, QStringLiteral("Edit25"), QString(), QRect(920, 508, 100, 22));
+  field(QStringLiteral("Edit23"), QRect(920, 452, 80, 22));
+  field(QStringLiteral("Edit24"), QRect(920, 480, 80, 22));
+  field(QStringLiteral("Edit25"), QRect(920, 508, 100, 22));
 
   hiddenButton("Button25", "Дополнительные параметры", QRect(540, 720, 200, 25));
   hiddenButton("Button26", "Чтение и просмотр ОЗУ", QRect(750, 720, 200, 25));

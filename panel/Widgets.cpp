@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/Designed.h"
+#include "ui/Designed.h"
 
 namespace calorix::panel {
 
@@ -53,16 +53,6 @@ void DrawnKey::showPressed() {
 void DrawnKey::showAtRest() {
   drawnPressed_ = false;
   top_->move(down_->pos() + QPoint(rest_, rest_));
-}
-
-void MouseButton::mousePressEvent(QMouseEvent* event) {
-  QPushButton::mousePressEvent(event);
-  emit mousePressed();
-}
-
-void MouseButton::mouseReleaseEvent(QMouseEvent* event) {
-  QPushButton::mouseReleaseEvent(event);
-  emit mouseReleased();
 }
 
 }  // namespace calorix::panel

@@ -1,10 +1,8 @@
 #pragma once
 // The small drawn controls of the main window: a coloured circle (lamps, the
-// link light, the key circles), a drawn key made of two circles, and a push
-// button that acts on the mouse itself rather than on a click.
+// link light, the key circles) and a drawn key made of two circles.
 #include <QColor>
 #include <QPoint>
-#include <QPushButton>
 #include <QWidget>
 
 namespace calorix::panel {
@@ -50,22 +48,6 @@ class DrawnKey : public QObject {
   int rest_;
   int pressed_;
   bool drawnPressed_ = false;
-};
-
-// Acts when a mouse button (any) goes down or up on it. Keyboard activation
-// still emits clicked(), which the keys that must not react leave unconnected.
-class MouseButton : public QPushButton {
-  Q_OBJECT
- public:
-  MouseButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
-
- signals:
-  void mousePressed();
-  void mouseReleased();
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 }  // namespace calorix::panel

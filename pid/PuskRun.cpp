@@ -3,12 +3,14 @@
 #include <QStringList>
 
 #include "core/Abort.h"
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
 
 namespace calorix {
 
-PuskRun::PuskRun(WindowContext& context, PuskRunView view, QObject* parent)
+PuskRun::PuskRun(WindowContext& context, RunView view, QObject* parent)
     : QObject(parent), ctx_(context), view_(std::move(view)) {
   for (QTimer* t : {&timerPuskPidNew_, &timerForReadForPolz_}) {
     t->setInterval(kDesignedPeriodMs);
@@ -19,6 +21,18 @@ PuskRun::PuskRun(WindowContext& context, PuskRunView view, QObject* parent)
   connect(&timerPuskPidNew_, &QTimer::timeout, this, &PuskRun::tick);
   // TimerForReadForPolz has no work: it is switched off by Стоп and by the end
   // of a program, and nothing switches it on.
+}
+
+PuskTimerHooks PuskRun::hooks() {
+  PuskTimerHooks h;
+  h.writeRunLine = [this] { WriteRunLine(); };
+  h.arm = [this] { arm(); };
+  h.stopReadForPolz = [this] { timerForReadForPolz_.stop(); };
+  return h;
+}
+
+bool PuskRun::heaterOn() const {
+  return ctl::flagSet(mirror(ctl::ram::kFlags), ctl::flags::kHeaterOn);
 }
 
 void PuskRun::arm() {
@@ -56,9 +70,8 @@ void PuskRun::runTick() {
 
   if (view_.panelColor() == colors::kPusk) view_.setPanelColor(colors::kRunning);
 
-  const bool stageSet = mirror(0x7D) != 0;
-  const bool heater = panel::heaterOn(mirror(0x02));
-  if (stageSet && !heater) {
+  const bool stageSet = mirror(ctl::ram::kStageNumber) != 0;
+  if (stageSet && !heaterOn()) {
     // The controller ended the program by itself.
     run.PidStopRequest = 1;
     view_.setPanelColor(colors::kStop);
@@ -80,11 +93,14 @@ void PuskRun::stopSequence() {
   Link& link = ctx_.link;
   // Key code 1 toggles the run on the controller: only send it while the
   // controller still runs (heater on) or has no stage.
-  if (panel::heaterOn(mirror(0x02)) || mirror(0x7D) == 0) link.SendPanelKey(0x01);
+  if (heaterOn() || mirror(ctl::ram::kStageNumber) == 0)
+    link.SendPanelKey(ctl::panelKey::kPuskStop);
   link.clock().sleepMs(50);
-  link.SetRegBits(0x05, 0x00, 0xFB);
-  link.SetRegBits(0x0E, 0x00, 0xFD);
-  link.SetRegBits(0x0E, 0x00, 0xFE);
+  // PID frames off, then the regulator's own settings back to the controller's.
+  using namespace ctl::reg;
+  link.SetRegBits(kRun, kKeepOr, std::uint8_t(~kRunPidFrames));
+  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kNoPropDecrease));
+  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kOwnCoefs));
   link.clock().sleepMs(50);
   if (ctx_.readPanel) ctx_.readPanel();
   link.CloseDataLog();
@@ -98,20 +114,19 @@ void PuskRun::stopSequence() {
 void PuskRun::WriteRunLine() {
   RunState& run = ctx_.run;
   Link& link = ctx_.link;
-  if (run.WorkLineDue == 0 && mirror(0x7D) == 0) return;
+  namespace ram = ctl::ram;
+  if (run.WorkLineDue == 0 && mirror(ram::kStageNumber) == 0) return;
   link.MakeTimeStamps();
-  const qint32 temperature = qint32(quint32(mirror(0xC4)) | (quint32(mirror(0xC5)) << 8) |
-                                    (quint32(mirror(0xC6)) << 16) | (quint32(mirror(0xC7)) << 24));
-  const QStringList fields{decimalText(run.WorkCounter), link.LineStamp, decimalText(mirror(0x7C)),
-                           decimalText(mirror(0x7D)), generalText(temperature / 256.0)};
+  const qint32 temperature = ctl::le32s(&link.RamMirror[ram::kTemperature]);
+  const QStringList fields{
+      decimalText(run.WorkCounter), link.LineStamp, decimalText(mirror(ram::kProgramNumber)),
+      decimalText(mirror(ram::kStageNumber)), generalText(ctl::fromFraction8(temperature))};
   run.WorkLineDue = 0;
   link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
 }
 
 void PuskRun::ShowPanelFromMirror() {
-  view_.showIndication(
-      panel::decodeIndication(&ctx_.link.RamMirror[0x60], panel::BarVariant::Mirror));
-  view_.setBlinkFlags(mirror(0x0B));
+  view_.showPanelFromMirror(ctx_.link.RamMirror.data());
 }
 
 }  // namespace calorix

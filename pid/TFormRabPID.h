@@ -2,7 +2,7 @@
 // The PID work window window.
 #include <QWidget>
 
-#include "app/WindowContext.h"
+#include "ui/WindowContext.h"
 
 namespace calorix {
 

@@ -9,10 +9,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/Designed.h"
 #include "core/Abort.h"
+#include "core/ControllerMap.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "ui/Designed.h"
 
 namespace calorix {
 
@@ -25,11 +26,6 @@ constexpr int kColumnWidths[kGridColumns] = {50, 100, 110, 100};
 const char* const kHeaders[kGridColumns] = {"Ступень", "   Температура", "Время стабилизации",
                                             " Скорость нагрева"};
 
-// Front-panel key codes of the framed key command.
-constexpr std::uint8_t kKeyProg = 0x02;
-constexpr std::uint8_t kKeyLeft = 0x20;
-constexpr std::uint8_t kKeyRight = 0x40;
-constexpr std::uint8_t kKeyRelease = 0x00;
 constexpr qint64 kKeyPauseMs = 100;
 constexpr qint64 kCellEditPauseMs = 100;
 
@@ -84,8 +80,7 @@ TFormDataDide::TFormDataDide(WindowContext& context, QWidget* parent)
                          "Label2");
   title->setWordWrap(true);
   auto* programLabel = designed(new QLabel(QString::fromUtf8("Программа"), this), "Label1");
-  combo_ = designed(new QComboBox(this), "ComboBox1", programLabel->text());
-  programLabel->setBuddy(combo_);
+  combo_ = labelled(programLabel, designed(new QComboBox(this), "ComboBox1"));
   for (int program = 1; program <= kProgramCount; ++program)
     combo_->addItem(QString::number(program));
   combo_->setEditable(false);
@@ -273,19 +268,20 @@ void TFormDataDide::showReadTable() {
 void TFormDataDide::sendPanelKeys() {
   // Prog., then one step each way and Prog. again; on program display "25"
   // the step back comes first.
+  namespace key = ctl::panelKey;
   Link& link = ctx_.link;
   const bool at25 = ctx_.programDisplayText && ctx_.programDisplayText() == "25";
-  const std::uint8_t first = at25 ? kKeyLeft : kKeyRight;
-  const std::uint8_t second = at25 ? kKeyRight : kKeyLeft;
-  link.SendPanelKey(kKeyProg);
+  const std::uint8_t first = at25 ? key::kLeft : key::kRight;
+  const std::uint8_t second = at25 ? key::kRight : key::kLeft;
+  link.SendPanelKey(key::kProg);
   link.clock().sleepMs(kKeyPauseMs);
   link.SendPanelKey(first);
-  link.SendPanelKey(kKeyRelease);
+  link.SendPanelKey(key::kRelease);
   link.clock().sleepMs(kKeyPauseMs);
   link.SendPanelKey(second);
-  link.SendPanelKey(kKeyRelease);
+  link.SendPanelKey(key::kRelease);
   link.clock().sleepMs(kKeyPauseMs);
-  link.SendPanelKey(kKeyProg);
+  link.SendPanelKey(key::kProg);
 }
 
 }  // namespace calorix

@@ -4,9 +4,9 @@
 // edits of the program loaded before, then loads the chosen one.
 #include <QWidget>
 
-#include "app/WindowContext.h"
 #include "core/Abort.h"
 #include "core/ProgramCodec.h"
+#include "ui/WindowContext.h"
 
 class QComboBox;
 class QLabel;

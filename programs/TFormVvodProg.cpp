@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "app/Designed.h"
 #include "core/Parse.h"
 #include "core/ProgramCodec.h"
 #include "link/Action.h"
+#include "ui/Designed.h"
 
 namespace calorix {
 

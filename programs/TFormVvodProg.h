@@ -4,7 +4,7 @@
 // commands.
 #include <QWidget>
 
-#include "app/WindowContext.h"
+#include "ui/WindowContext.h"
 
 class QProgressBar;
 class QPushButton;

@@ -4,17 +4,21 @@
 #include <functional>
 
 #include "core/Abort.h"
+#include "core/ByteCodec.h"
 #include "core/NumberText.h"
 
 namespace calorix {
 
 namespace {
 
+// The amplifier group reads with 65535, one less than the 16.16 scale it writes with.
 constexpr double kDivisor1 = 65535.0;
-constexpr double kScale16 = 65536.0;
+constexpr double kScale16 = ctl::kFixed1616;
 constexpr double kPidScale = 100000000.0;
 
-CoefField pidField(const char* name, quint16 address) {
+// Cubic word i of group 4 (AP, BP, CP, DP, AD .. DD, AI .. DI).
+CoefField pidField(const char* name, int i) {
+  const quint16 address = quint16(ctl::block::kPidCubics + 4 * i);
   return {name, address, kPidScale, kPidScale, 11, 8, false, false};
 }
 
@@ -76,32 +80,34 @@ QString rangeMessage(const CoefField& field, double value) {
 }  // namespace
 
 const std::array<CoefField, 2> kAmplifierFields{{
-    {"EditIzmTermA", 0x00, kDivisor1, kScale16, 7, 3, false, false},
-    {"EditIzmTermB", 0x04, kDivisor1, kScale16, 7, 3, false, false},
+    {"EditIzmTermA", ctl::block::kAmplifierA, kDivisor1, kScale16, 7, 3, false, false},
+    {"EditIzmTermB", ctl::block::kAmplifierB, kDivisor1, kScale16, 7, 3, false, false},
 }};
 
-const CoefField kGainField{"EditKUsTerm", 0x08, 6553500.0, kScale16, 7, 3, false, true};
+const CoefField kGainField{"EditKUsTerm", ctl::block::kGain, 6553500.0, kScale16, 7, 3, false,
+                           true};
 
 const std::array<CoefField, 4> kThermoFields{{
-    {"EditKAT", 0x0C, 4294967296.0, 65536.0 * 65536.0, 11, 8, false, false},
-    {"EditKBT", 0x10, 1677721600.0, 256.0 * 100.0 * 65536.0, 11, 8, true, false},
-    {"EditKCT", 0x14, 2560000.0, 256.0 * 10000.0, 11, 8, false, false},
-    {"EditKDT", 0x18, 1000000.0, 1000000.0, 11, 8, true, false},
+    {"EditKAT", ctl::block::kCurveA, 4294967296.0, kScale16* kScale16, 11, 8, false, false},
+    {"EditKBT", ctl::block::kCurveB, 1677721600.0, ctl::kFraction8 * 100.0 * kScale16, 11, 8, true,
+     false},
+    {"EditKCT", ctl::block::kCurveC, 2560000.0, ctl::kFraction8 * 10000.0, 11, 8, false, false},
+    {"EditKDT", ctl::block::kCurveD, 1000000.0, 1000000.0, 11, 8, true, false},
 }};
 
 const std::array<CoefField, 12> kPidFields{{
-    pidField("EditAP", 0x20),
-    pidField("EditBP", 0x24),
-    pidField("EditCP", 0x28),
-    pidField("EditDP", 0x2C),
-    pidField("EditAD", 0x30),
-    pidField("EditBD", 0x34),
-    pidField("EditCD", 0x38),
-    pidField("EditDD", 0x3C),
-    pidField("EditAI", 0x40),
-    pidField("EditBI", 0x44),
-    pidField("EditCI", 0x48),
-    pidField("EditDI", 0x4C),
+    pidField("EditAP", 0),
+    pidField("EditBP", 1),
+    pidField("EditCP", 2),
+    pidField("EditDP", 3),
+    pidField("EditAD", 4),
+    pidField("EditBD", 5),
+    pidField("EditCD", 6),
+    pidField("EditDD", 7),
+    pidField("EditAI", 8),
+    pidField("EditBI", 9),
+    pidField("EditCI", 10),
+    pidField("EditDI", 11),
 }};
 
 QString coefText(const CoefField& field, qint32 raw) {

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/ControllerMap.h"
+
 namespace calorix {
 
 struct CoefField {
@@ -31,7 +33,6 @@ extern const std::array<CoefField, 2> kAmplifierFields;  // group 1: A, B
 extern const CoefField kGainField;                       // group 2: К
 extern const std::array<CoefField, 4> kThermoFields;     // group 3: A, B, C, D
 extern const std::array<CoefField, 12> kPidFields;       // group 4: AP .. DI
-inline constexpr quint16 kPidSignFlagsAddress = 0x50;
 
 // Text of a raw word read from the controller. Throws AbortAction
 // "Floating point division by zero" for a К of raw 0.

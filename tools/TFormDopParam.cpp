@@ -7,22 +7,26 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-#include "app/Designed.h"
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "core/FieldRange.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "ui/Designed.h"
+#include "ui/MouseButton.h"
 
 namespace calorix {
 
-panel::MouseButton* pressButton(const QString& caption, const char* name, QWidget* parent) {
-  return designed(new panel::MouseButton(caption, parent), name, caption);
-}
-
 namespace {
+
+using ui::pressButton;
+
+// Each parameter is one 16-bit word.
+constexpr int kWordBytes = 2;
 
 struct Parameter {
   const char* field;
-  quint16 address;
+  ctl::Addr address;
   const char* unit;
   const char* button;
   const char* caption;
@@ -30,9 +34,9 @@ struct Parameter {
 
 // In the order "Чтение всех параметров" and "Запись всех параметров" take them.
 const Parameter kParameters[3] = {
-    {"EditZadTempEtap", 0xDC, "°С", "Button1", "Чтение зад.температуры"},
-    {"EditZadTimeStabEtap", 0xAC, "Мин.", "Button4", "Чтение времени стабилизации"},
-    {"EditZadSpeedEtap", 0xAE, "°С/мин.", "Button5", "Чтение скорости нагрева"},
+    {"EditZadTempEtap", ctl::ram::kSetTemperature, "°С", "Button1", "Чтение зад.температуры"},
+    {"EditZadTimeStabEtap", ctl::ram::kStabTime, "Мин.", "Button4", "Чтение времени стабилизации"},
+    {"EditZadSpeedEtap", ctl::ram::kSetSpeed, "°С/мин.", "Button5", "Чтение скорости нагрева"},
 };
 
 }  // namespace
@@ -54,7 +58,7 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
     grid->addWidget(read, i, 0);
     grid->addWidget(fields_[i], i, 1);
     grid->addWidget(unit, i, 2);
-    connect(read, &panel::MouseButton::mousePressed, this,
+    connect(read, &ui::MouseButton::mousePressed, this,
             [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameter(i); }); });
   }
   auto* readAll = pressButton(QString::fromUtf8("Чтение всех параметров"), "Button6", box);
@@ -64,19 +68,19 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
 
-  connect(readAll, &panel::MouseButton::mousePressed, this, [this] {
+  connect(readAll, &ui::MouseButton::mousePressed, this, [this] {
     runAction(ctx_.link, ctx_.messages, [&] {
       for (int i = 0; i < 3; ++i) readParameter(i);
     });
   });
-  connect(writeAllButton, &panel::MouseButton::mousePressed, this,
+  connect(writeAllButton, &ui::MouseButton::mousePressed, this,
           [this] { runAction(ctx_.link, ctx_.messages, [&] { writeAll(); }); });
 }
 
 void TFormDopParam::readParameter(int index) {
   Link& link = ctx_.link;
-  link.RdRam(kParameters[index].address, 2);
-  fields_[index]->setText(QString::number(link.ReadBuf[0] + 256 * link.ReadBuf[1]));
+  link.RdRam(kParameters[index].address, kWordBytes);
+  fields_[index]->setText(QString::number(ctl::le16(link.ReadBuf.data())));
 }
 
 void TFormDopParam::writeAll() {
@@ -84,9 +88,8 @@ void TFormDopParam::writeAll() {
   for (int i = 0; i < 3; ++i) {
     const qint32 value = ParseIntText(fields_[i]->text());
     requireInRange(value, kWordRange);
-    link.WriteBuf[0] = std::uint8_t(value & 0xFF);
-    link.WriteBuf[1] = std::uint8_t((value >> 8) & 0xFF);
-    link.WrRam(kParameters[i].address, 2);
+    ctl::putLe16(link.WriteBuf.data(), std::uint16_t(value));
+    link.WrRam(kParameters[i].address, kWordBytes);
   }
 }
 

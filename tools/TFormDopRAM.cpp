@@ -8,18 +8,21 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/Designed.h"
+#include "core/ControllerMap.h"
 #include "core/FieldRange.h"
 #include "core/NumberText.h"
 #include "core/Parse.h"
 #include "link/Action.h"
-#include "tools/TFormDopParam.h"
+#include "ui/Designed.h"
+#include "ui/MouseButton.h"
 
 namespace calorix {
 
 namespace {
 
-constexpr quint16 kIndicationAddress = 0x60;
+using ui::pressButton;
+
+// The first indication bytes and the most of a ROM dump shown.
 constexpr int kShownBytes = 8;
 
 QString hexPair(std::uint8_t a, std::uint8_t b) {
@@ -52,7 +55,8 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   auto* bits = new QGroupBox(QString::fromUtf8("Изменение бита в регистре"), this);
   auto* bitsGrid = new QGridLayout(bits);
   registerBox_ = designed(new QComboBox(bits), "ComboBoxR", QString::fromUtf8("Регистр"));
-  for (int reg = 0; reg < 32; ++reg) registerBox_->addItem(QString("R%1").arg(reg));
+  for (int reg = 0; reg < ctl::ram::kRegisterCount; ++reg)
+    registerBox_->addItem(QString("R%1").arg(reg));
   registerBox_->setEditable(false);
   registerBox_->setCurrentIndex(0);
   bitsGrid->addWidget(registerBox_, 0, 0, 3, 1);
@@ -64,8 +68,9 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   for (int k = 0; k < 8; ++k) {
     const int column = 8 - k;  // bit 7 in column 1, bit 0 in column 8
     const QString bitName = QString::fromUtf8("Бит %1").arg(k);
-    bitShown_[k] = designed(new QCheckBox(QString::number(k), bits),
-                            QString("CheckBox%1").arg(k + 1), bitName);
+    // Announced by its caption, the bit number, like every check box.
+    bitShown_[k] =
+        designed(new QCheckBox(QString::number(k), bits), QString("CheckBox%1").arg(k + 1));
     bitChoice_[k] = designed(new QComboBox(bits), QString("ComboBox%1").arg(k),
                              bitName + " " + QString::fromUtf8("запись"));
     bitChoice_[k]->addItems({"x", "1", "0"});
@@ -84,16 +89,16 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   // straight after it.
   auto* rom = new QGroupBox(QString::fromUtf8("Чтение ROM"), this);
   auto* romGrid = new QGridLayout(rom);
-  const QString addressCaption = QString::fromUtf8("Адрес чтения");
-  const QString countCaption = QString::fromUtf8("Кол-во байт");
-  const QString bytesCaption = QString::fromUtf8("Данные");
-  romAddress_ = designed(new QLineEdit("$", rom), "EditAdrRdByte", addressCaption);
-  romCount_ = designed(new QLineEdit("$", rom), "EditNumRdByte", countCaption);
-  romBytes_ = designed(new QLineEdit("$", rom), "EditByteRD", bytesCaption);
+  auto* addressLabel = new QLabel(QString::fromUtf8("Адрес чтения"), rom);
+  auto* countLabel = new QLabel(QString::fromUtf8("Кол-во байт"), rom);
+  auto* bytesLabel = new QLabel(QString::fromUtf8("Данные"), rom);
+  romAddress_ = labelled(addressLabel, designed(new QLineEdit("$", rom), "EditAdrRdByte"));
+  romCount_ = labelled(countLabel, designed(new QLineEdit("$", rom), "EditNumRdByte"));
+  romBytes_ = labelled(bytesLabel, designed(new QLineEdit("$", rom), "EditByteRD"));
   auto* dumpButton = pressButton(QString::fromUtf8("Чтение ПЗУ"), "Button4", rom);
-  romGrid->addWidget(new QLabel(addressCaption, rom), 0, 0);
-  romGrid->addWidget(new QLabel(countCaption, rom), 0, 1);
-  romGrid->addWidget(new QLabel(bytesCaption, rom), 0, 2);
+  romGrid->addWidget(addressLabel, 0, 0);
+  romGrid->addWidget(countLabel, 0, 1);
+  romGrid->addWidget(bytesLabel, 0, 2);
   romGrid->addWidget(romAddress_, 1, 0);
   romGrid->addWidget(romCount_, 1, 1);
   romGrid->addWidget(romBytes_, 1, 2);
@@ -104,18 +109,18 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   const auto act = [this](void (TFormDopRAM::*step)()) {
     return [this, step] { runAction(ctx_.link, ctx_.messages, [&] { (this->*step)(); }); };
   };
-  connect(readIndicationButton, &panel::MouseButton::mousePressed, this,
+  connect(readIndicationButton, &ui::MouseButton::mousePressed, this,
           act(&TFormDopRAM::readIndication));
-  connect(readRegisterButton, &panel::MouseButton::mousePressed, this,
+  connect(readRegisterButton, &ui::MouseButton::mousePressed, this,
           act(&TFormDopRAM::readRegister));
-  connect(changeRegisterButton, &panel::MouseButton::mousePressed, this,
+  connect(changeRegisterButton, &ui::MouseButton::mousePressed, this,
           act(&TFormDopRAM::changeRegister));
-  connect(dumpButton, &panel::MouseButton::mousePressed, this, act(&TFormDopRAM::dumpRom));
+  connect(dumpButton, &ui::MouseButton::mousePressed, this, act(&TFormDopRAM::dumpRom));
 }
 
 void TFormDopRAM::readIndication() {
   Link& link = ctx_.link;
-  link.RdRam(kIndicationAddress, kShownBytes);
+  link.RdRam(ctl::ram::kIndication, kShownBytes);
   const auto& b = link.ReadBuf;
   digits01_->setText(hexPair(b[0], b[1]));
   digits23_->setText(hexPair(b[2], b[3]));
@@ -124,13 +129,13 @@ void TFormDopRAM::readIndication() {
 
 void TFormDopRAM::readRegister() {
   Link& link = ctx_.link;
-  link.RdRam(quint16(registerBox_->currentIndex()), 1);
+  link.RdRam(ctl::Addr(ctl::ram::kRegisters + registerBox_->currentIndex()), 1);
   for (int k = 0; k < 8; ++k) bitShown_[k]->setChecked((link.ReadBuf[0] >> k) & 1);
 }
 
 void TFormDopRAM::changeRegister() {
-  std::uint8_t orMask = 0x00;
-  std::uint8_t andMask = 0xFF;
+  std::uint8_t orMask = ctl::reg::kKeepOr;
+  std::uint8_t andMask = ctl::reg::kKeepAnd;
   for (int k = 0; k < 8; ++k) {
     const QString choice = bitChoice_[k]->currentText();
     if (choice == "1") orMask |= std::uint8_t(1u << k);

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "app/WindowContext.h"
+#include "ui/WindowContext.h"
 
 class QCheckBox;
 class QComboBox;

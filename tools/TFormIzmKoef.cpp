@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Designed.h"
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "ui/Designed.h"
 
 namespace calorix {
 
@@ -18,9 +20,14 @@ namespace {
 
 const char* const kRowLetters[4] = {"A", "B", "C", "D"};
 
-// A field that starts with its own name as its text, as designed.
-QLineEdit* coefEdit(QWidget* parent, const CoefField& field, const QString& label) {
-  auto* edit = designed(new QLineEdit(QString::fromLatin1(field.name), parent), field.name, label);
+// Every coefficient is one 32-bit word; the sign flags of group 4 one 16-bit word.
+constexpr int kCoefWordBytes = 4;
+constexpr int kSignFlagBytes = 2;
+
+// A field that starts with its own name as its text, as designed; named by
+// its letter's label.
+QLineEdit* coefEdit(QWidget* parent, const CoefField& field) {
+  auto* edit = designed(new QLineEdit(QString::fromLatin1(field.name), parent), field.name);
   edit->setMinimumWidth(110);
   return edit;
 }
@@ -77,8 +84,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
     for (std::size_t i = 0; i < group.fields.size(); ++i) {
       const QString letter = QString::fromUtf8(group.letters[i]);
       auto* label = new QLabel(letter, box);
-      group.edits[i] = coefEdit(box, group.fields[i], letter);
-      label->setBuddy(group.edits[i]);
+      group.edits[i] = labelled(label, coefEdit(box, group.fields[i]));
       grid->addWidget(label, int(i) + 1, 0);
       grid->addWidget(group.edits[i], int(i) + 1, 1);
     }
@@ -114,8 +120,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
       const int i = 4 * column + row;
       const QString letter = QString::fromUtf8(kRowLetters[row]);
       auto* label = new QLabel(letter, box);
-      pid_[i] = coefEdit(box, kPidFields[i], letter);
-      label->setBuddy(pid_[i]);
+      pid_[i] = labelled(label, coefEdit(box, kPidFields[i]));
       grid->addWidget(label, row + 2, 2 * column);
       grid->addWidget(pid_[i], row + 2, 2 * column + 1);
     }
@@ -134,9 +139,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
 }
 
 qint32 TFormIzmKoef::blockRaw() const {
-  const auto& b = ctx_.link.BlockBuf;
-  return qint32(quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) |
-                (quint32(b[3]) << 24));
+  return ctl::le32s(ctx_.link.BlockBuf.data());
 }
 
 void TFormIzmKoef::readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
@@ -146,7 +149,7 @@ void TFormIzmKoef::readGroup(std::span<const CoefField> fields, std::span<QLineE
   bar->setRange(0, int(fields.size()));
   bar->setValue(0);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    link.RdBlock(4, fields[i].address);
+    link.RdBlock(kCoefWordBytes, fields[i].address);
     bar->setValue(int(i) + 1);
     // A К of raw 0 ends the read here with the division message; the field
     // keeps its text and the bar its position.
@@ -170,9 +173,8 @@ bool TFormIzmKoef::writeFields(std::span<const CoefField> fields, std::span<QLin
       ctx_.messages.show(encoded.error);
       return false;
     }
-    const quint32 raw = quint32(*encoded.raw);
-    for (int b = 0; b < 4; ++b) link.BlockBuf[b] = std::uint8_t(raw >> (8 * b));
-    link.WrBlock(4, fields[i].address);
+    ctl::putLe32(link.BlockBuf.data(), quint32(*encoded.raw));
+    link.WrBlock(kCoefWordBytes, fields[i].address);
     if (bar) bar->setValue(int(i) + 1);
     if (signFlags && value < 0) *signFlags = withPidSign(*signFlags, int(i));
   }
@@ -193,13 +195,13 @@ void TFormIzmKoef::readPidGroup() {
   bar->setRange(0, int(kPidFields.size()) + 1);
   bar->setValue(0);
   for (std::size_t i = 0; i < kPidFields.size(); ++i) {
-    link.RdBlock(4, kPidFields[i].address);
+    link.RdBlock(kCoefWordBytes, kPidFields[i].address);
     bar->setValue(int(i) + 1);
     pid_[i]->setText(coefText(kPidFields[i], blockRaw()));
   }
-  link.RdBlock(2, kPidSignFlagsAddress);
+  link.RdBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
   bar->setValue(int(kPidFields.size()) + 1);
-  const quint16 flags = quint16(link.BlockBuf[0] | (link.BlockBuf[1] << 8));
+  const quint16 flags = ctl::le16(link.BlockBuf.data());
   for (std::size_t i = 0; i < kPidFields.size(); ++i)
     if (pidSignSet(flags, int(i))) pid_[i]->setText("-" + pid_[i]->text());
   link.SyncCmd();
@@ -214,9 +216,8 @@ void TFormIzmKoef::writePidGroup() {
   bar->setValue(0);
   quint16 flags = 0;
   if (writeFields(kPidFields, pid_, bar, &flags)) {
-    link.BlockBuf[0] = std::uint8_t(flags & 0xFF);
-    link.BlockBuf[1] = std::uint8_t(flags >> 8);
-    link.WrBlock(2, kPidSignFlagsAddress);
+    ctl::putLe16(link.BlockBuf.data(), flags);
+    link.WrBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
     bar->setValue(int(kPidFields.size()) + 1);
   }
   link.SyncCmd();

@@ -8,8 +8,8 @@
 #include <array>
 #include <span>
 
-#include "app/WindowContext.h"
 #include "tools/CoefCodec.h"
+#include "ui/WindowContext.h"
 
 class QLineEdit;
 class QProgressBar;

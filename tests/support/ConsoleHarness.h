@@ -49,7 +49,7 @@ class ConsoleHarness {
   VirtualClock& clock() { return harness_.clock(); }
   Console& console() { return *console_; }
   TForm1& form1() { return console_->form1(); }
-  MainPanel& panel() { return console_->form1().mainPanel(); }
+  PanelMirror& panel() { return console_->form1().mirror(); }
   WindowContext& context() { return console_->context(); }
 
  private:

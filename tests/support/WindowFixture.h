@@ -8,10 +8,10 @@
 #include <QApplication>
 #include <QString>
 
-#include "app/WindowContext.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
 #include "tests/support/TestApplication.h"
+#include "ui/WindowContext.h"
 
 namespace calorix::testing {
 

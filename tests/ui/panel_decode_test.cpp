@@ -1,6 +1,11 @@
 // Decoding of the panel indication bytes, without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 #include "panel/PanelDecode.h"
 #include "panel/ServiceDecode.h"
 
@@ -79,7 +84,8 @@ TEST(PanelDecode, DisplaysPrintWholeBytesAndTheCommaFromBitSixOfTheSecondParamet
 }
 
 TEST(PanelDecode, IndicationAreaFillsDisplaysLampsAndBars) {
-  std::uint8_t bytes[kIndicationBytes] = {1, 10, 0, 3, 4, 0x45, 6, 7, 3, 0, 2, 0xEE, 0x05};
+  std::uint8_t bytes[ctl::ram::kIndicationShownBytes] = {1, 10, 0, 3, 4,    0x45, 6,
+                                                         7, 3,  0, 2, 0xEE, 0x05};
   const Indication ind = decodeIndication(bytes, BarVariant::ReadOut);
   EXPECT_EQ(ind.program, QStringLiteral("110"));
   EXPECT_EQ(ind.stage, QStringLiteral("03"));
@@ -89,6 +95,24 @@ TEST(PanelDecode, IndicationAreaFillsDisplaysLampsAndBars) {
   EXPECT_EQ(ind.bars[1].color, paint::kSilver);
   EXPECT_EQ(ind.bars[2].text, QStringLiteral("        II"));
   EXPECT_EQ(decodeIndication(bytes, BarVariant::Mirror).bars[2].text, QStringLiteral(" IIIIIIIII"));
+}
+
+TEST(PanelDecode, PidFrameImageShowsItsIndicationAreaAndBlinkFlags) {
+  // A frame's RAM image: only 0x60..0x6C and 0x0B belong to the panel.
+  std::array<std::uint8_t, ctl::pidFrame::kMirrorBytes> ram{};
+  ram.fill(0x09);
+  const std::uint8_t area[ctl::ram::kIndicationShownBytes] = {2, 5, 1, 4, 0, 0x41, 0,
+                                                              0, 0, 1, 3, 0, 0x02};
+  std::copy(std::begin(area), std::end(area), ram.begin() + 0x60);
+  ram[0x0B] = 0x0C;
+  const MirroredPanel shown = decodeMirroredPanel(ram.data());
+  EXPECT_EQ(shown.indication.program, QStringLiteral("25"));
+  EXPECT_EQ(shown.indication.stage, QStringLiteral("14"));
+  EXPECT_EQ(shown.indication.parameter, QStringLiteral(" 01,00"));
+  EXPECT_EQ(shown.indication.lamps, (std::array<bool, 3>{false, true, false}));
+  EXPECT_EQ(shown.indication.bars[0].color, paint::kSilver);
+  EXPECT_EQ(shown.indication.bars[2].text, QStringLiteral("  IIIIIIII"));  // the mirror variant
+  EXPECT_EQ(shown.blinkFlags, 0x0C);
 }
 
 TEST(PanelDecode, BlinkGroupsFollowTheirFlagBits) {
@@ -133,12 +157,12 @@ TEST(ServiceDecode, CoefficientsShowFlagAndValueSignsIndependently) {
 }
 
 TEST(ServiceDecode, WritesRoundHalvesToEvenAndKeepTheLow32Bits) {
-  EXPECT_EQ(fixed1616(1.5), qint32(0x00018000));
-  EXPECT_EQ(fixed1616(-0.5), qint32(0xFFFF8000));
-  EXPECT_EQ(wholeNumber(1000.5), 1000);
-  EXPECT_EQ(wholeNumber(1001.5), 1002);
-  EXPECT_EQ(wholeNumber(4294967297.0), 1);  // low 32 bits of 2^32 + 1
-  EXPECT_FALSE(wholeNumber(1e300).has_value());
+  EXPECT_EQ(ctl::toFixed1616(1.5), qint32(0x00018000));
+  EXPECT_EQ(ctl::toFixed1616(-0.5), qint32(0xFFFF8000));
+  EXPECT_EQ(ctl::toWholeWord(1000.5), 1000);
+  EXPECT_EQ(ctl::toWholeWord(1001.5), 1002);
+  EXPECT_EQ(ctl::toWholeWord(4294967297.0), 1);  // low 32 bits of 2^32 + 1
+  EXPECT_FALSE(ctl::toWholeWord(1e300).has_value());
 }
 
 }  // namespace

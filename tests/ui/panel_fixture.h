@@ -1,6 +1,7 @@
 #pragma once
-// A MainPanel on a plain window over the emulator (LinkHarness): the controls
-// are found by their designed names and driven with QTest mouse events.
+// The main window's parts (panel mirror, service area, Пуск run timer) on a
+// plain window over the emulator (LinkHarness): the controls are found by
+// their designed names and driven with QTest mouse events.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,15 +14,15 @@
 #include <memory>
 #include <vector>
 
-#include "app/WindowContext.h"
+#include "app/MainWindowParts.h"
 #include "core/Abort.h"
 #include "core/Cp1251.h"
 #include "core/NumberText.h"
-#include "panel/MainPanel.h"
 #include "panel/Widgets.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
 #include "tests/support/TestApplication.h"
+#include "ui/WindowContext.h"
 
 namespace calorix::testing {
 
@@ -47,7 +48,9 @@ class PanelTest : public ::testing::Test {
     ctx = std::make_unique<WindowContext>(WindowContext{h.link(), messages, run, {}, {}});
     form = std::make_unique<QWidget>();
     form->resize(1180, 953);
-    panel = new MainPanel(form.get(), *ctx);
+    parts = new MainWindowParts(form.get(), *ctx);
+    panel = &parts->mirror();
+    service = &parts->service();
     ctx->readPanel = [this] { panel->RdInd_IndPanel(); };
     form->show();
     h.ctrl().clearLogs();
@@ -137,7 +140,9 @@ class PanelTest : public ::testing::Test {
   RunState run;
   std::unique_ptr<WindowContext> ctx;
   std::unique_ptr<QWidget> form;
-  MainPanel* panel = nullptr;
+  MainWindowParts* parts = nullptr;  // children of form
+  PanelMirror* panel = nullptr;
+  ServiceArea* service = nullptr;
 };
 
 }  // namespace calorix::testing

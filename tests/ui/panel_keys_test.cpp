@@ -82,7 +82,7 @@ TEST_F(KeysTest, RamOutKeyTogglesTheFlagAndTheLampAndPbSendsItsCode) {
   EXPECT_EQ(run.RamOutEnabled, 1);
   EXPECT_FALSE(lamp->isHidden());
   int streams = 0;
-  panel->setTelemetryStream([&] { ++streams; });
+  service->setTelemetryStream([&] { ++streams; });
   release("Button6");
   EXPECT_EQ(streams, 1);
   release("Button7");

@@ -5,11 +5,11 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "app/WindowContext.h"
 #include "programs/TFormVvodProg.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
 #include "tests/support/WindowFixture.h"
+#include "ui/WindowContext.h"
 
 namespace calorix {
 namespace {

@@ -43,8 +43,8 @@ TEST_F(PuskTest, RunLogsItsLinesAndEndsByItselfWithoutKeyCodeOne) {
   EXPECT_EQ(text("Edit37"), QStringLiteral("0"));
   EXPECT_EQ(run.PuskFlag, 1);
   EXPECT_EQ(run.PidRunActive, 1);
-  EXPECT_TRUE(panel->puskRun().TimerPuskPidNew().isActive());
-  EXPECT_EQ(panel->puskRun().TimerPuskPidNew().interval(), 4000);
+  EXPECT_TRUE(parts->puskRun().TimerPuskPidNew().isActive());
+  EXPECT_EQ(parts->puskRun().TimerPuskPidNew().interval(), 4000);
   const Bytes start = cat({setRegBits(5, 0x04, 0xFF), panelKeyFrame(0x01)});
   const Bytes sent = received();
   ASSERT_GE(sent.size(), start.size());
@@ -60,14 +60,14 @@ TEST_F(PuskTest, RunLogsItsLinesAndEndsByItselfWithoutKeyCodeOne) {
   EXPECT_TRUE(log[2].endsWith(QStringLiteral("   ;  2  ;  0  ;  400.5"))) << log[2].toStdString();
 
   // Stage 0: no line; the first tick turns the panel orange.
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   EXPECT_EQ(text("Edit37"), QStringLiteral("1"));
   EXPECT_EQ(panelColor(), colors::kRunning);
   EXPECT_EQ(workLog().size(), 3);
   // A stage with the heater on: a line with the frame number.
   setStage(1, true);
   setRam(0x60, {0, 2, 0, 1, 1, 2, 3, 4, 0, 0, 2});
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   log = workLog();
   ASSERT_EQ(log.size(), 4);
   EXPECT_TRUE(log[3].startsWith(QStringLiteral("2  ;  "))) << log[3].toStdString();
@@ -78,7 +78,7 @@ TEST_F(PuskTest, RunLogsItsLinesAndEndsByItselfWithoutKeyCodeOne) {
   // Stage 3 with the heater off: the controller has finished the program.
   setStage(3, false);
   h.ctrl().clearLogs();
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   const Bytes stop = cat({setRegBits(5, 0, 0xFB), setRegBits(0x0E, 0, 0xFD),
                           setRegBits(0x0E, 0, 0xFE), readOutFrames()});
   EXPECT_EQ(received(), stop);  // no key code 1
@@ -89,7 +89,7 @@ TEST_F(PuskTest, RunLogsItsLinesAndEndsByItselfWithoutKeyCodeOne) {
   EXPECT_EQ(panelColor(), colors::kActiveBorder);
   ASSERT_EQ(colourAtReadPanel.size(), 1u);
   EXPECT_EQ(colourAtReadPanel[0], colors::kStop);
-  EXPECT_FALSE(panel->puskRun().TimerPuskPidNew().isActive());
+  EXPECT_FALSE(parts->puskRun().TimerPuskPidNew().isActive());
   EXPECT_FALSE(h.link().dataLogOpen());
 }
 
@@ -105,7 +105,7 @@ TEST_F(PuskTest, StopWithTheHeaterOnSendsKeyCodeOneAtTheNextTick) {
   EXPECT_EQ(panelColor(), colors::kStop);
   EXPECT_EQ(run.PuskFlag, 0);
   EXPECT_EQ(run.PidStopRequest, 1);
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   const Bytes expected = cat({panelKeyFrame(0x01), setRegBits(5, 0, 0xFB),
                               setRegBits(0x0E, 0, 0xFD), setRegBits(0x0E, 0, 0xFE)});
   const Bytes sent = received();
@@ -121,16 +121,16 @@ TEST_F(PuskTest, TickThatFindsTheLinkBusyIsDeferredNotLost) {
   release("ShapePuskStopTop");
   h.ctrl().clearLogs();
   ASSERT_TRUE(h.link().tryBegin());
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   EXPECT_EQ(received(), Bytes{});
   EXPECT_EQ(text("Edit37"), QStringLiteral("0"));
-  EXPECT_TRUE(panel->puskRun().TimerPuskPidNew().isActive());
-  EXPECT_EQ(panel->puskRun().TimerPuskPidNew().interval(), PuskRun::kBusyRetryMs);
+  EXPECT_TRUE(parts->puskRun().TimerPuskPidNew().isActive());
+  EXPECT_EQ(parts->puskRun().TimerPuskPidNew().interval(), PuskRun::kBusyRetryMs);
   h.link().end();
-  panel->puskRun().tick();
+  parts->puskRun().tick();
   EXPECT_EQ(text("Edit37"), QStringLiteral("1"));
-  EXPECT_EQ(panel->puskRun().TimerPuskPidNew().interval(), 4000);
-  EXPECT_FALSE(panel->puskRun().TimerForReadForPolz().isActive());
+  EXPECT_EQ(parts->puskRun().TimerPuskPidNew().interval(), 4000);
+  EXPECT_FALSE(parts->puskRun().TimerForReadForPolz().isActive());
 }
 
 }  // namespace

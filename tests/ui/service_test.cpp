@@ -1,8 +1,11 @@
 // The service area: coefficients, set temperature, thermocouple channel, RAM
 // and typed reads, raw bytes, ВЫКЛ НАГРЕВ.
+#include <QTableWidget>
 #include "pid/TFormRabPID.h"
 #include "programs/TFormDataDide.h"
 #include "programs/TFormVvodProg.h"
+
+#include "tests/support/ConsoleHarness.h"
 #include "tests/ui/panel_fixture.h"
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
@@ -136,31 +139,41 @@ TEST_F(ServiceTest, StopHeatWorksWhileTheLinkIsBusy) {
   EXPECT_EQ(w("Button11")->palette().color(QPalette::ButtonText), QColor(255, 0, 0));
 }
 
-TEST_F(ServiceTest, ButtonsShowTheirWindowsWithoutExchanging) {
-  TFormVvodProg vvodProg(*ctx);
-  TFormIzmKoef izmKoef(*ctx);
-  TFormDopParam dopParam(*ctx);
-  TFormDopRAM dopRam(*ctx);
-  TFormRabPID rabPid(*ctx);
-  TFormDataDide dataDide(*ctx);
-  panel->setWindows({&vvodProg, &izmKoef, &dopParam, &dopRam, &rabPid, &dataDide});
+// The whole console: app/ wires each window button to the window it shows.
+TEST(ServiceWindowsTest, ButtonsShowTheirWindowsWithoutExchanging) {
+  testApplication();
+  ConsoleHarness h;
+  h.start(QStringLiteral("[Vid prog]\r\nVidProg=5\r\n"));  // no layout: every button enabled
+  h.ctrl().clearLogs();
+  Console& c = h.console();
+  TFormVvodProg& vvodProg = c.window<TFormVvodProg>();
+  auto* grid = vvodProg.findChild<QTableWidget*>(QStringLiteral("StringGridRdProg"));
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
   struct Opens {
     const char* button;
     QWidget* window;
     bool onPress;
   };
-  for (const Opens& o : {Opens{"Button17", &vvodProg, false}, Opens{"Button18", &izmKoef, false},
-                         Opens{"Button25", &dopParam, true}, Opens{"Button26", &dopRam, true},
-                         Opens{"Button30", &rabPid, true}, Opens{"Button32", &dataDide, true}}) {
+  for (const Opens& o :
+       {Opens{"Button17", &vvodProg, false}, Opens{"Button18", &c.window<TFormIzmKoef>(), false},
+        Opens{"Button25", &c.window<TFormDopParam>(), true},
+        Opens{"Button26", &c.window<TFormDopRAM>(), true},
+        Opens{"Button30", &c.window<TFormRabPID>(), true},
+        Opens{"Button32", &c.window<TFormDataDide>(), true}}) {
     SCOPED_TRACE(o.button);
+    QWidget* button = h.form1().findChild<QWidget*>(QString::fromLatin1(o.button));
+    ASSERT_NE(button, nullptr);
     EXPECT_FALSE(o.window->isVisible());
     if (o.onPress)
-      press(o.button, Qt::RightButton);  // any mouse button
+      QTest::mousePress(button, Qt::RightButton, {}, button->rect().center());  // any mouse button
     else
-      click(o.button);
+      QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     EXPECT_TRUE(o.window->isVisible());
   }
-  EXPECT_EQ(received(), Bytes{});
+  // Изменение программ readies the table for editing as it shows it.
+  EXPECT_NE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_EQ(h.ctrl().received(), Bytes{});
 }
 
 }  // namespace

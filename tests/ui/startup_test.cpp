@@ -20,7 +20,6 @@
 #include <optional>
 
 #include "app/CommandLine.h"
-#include "app/OuterSize.h"
 #include "app/Startup.h"
 #include "app/TForm2.h"
 #include "core/Cp1251.h"
@@ -34,6 +33,7 @@
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"
+#include "ui/OuterSize.h"
 
 #ifdef Q_OS_UNIX
 #include <pty.h>
@@ -75,7 +75,7 @@ struct ButtonsEnabled {
   bool operator==(const ButtonsEnabled&) const = default;
 };
 
-ButtonsEnabled buttonsOf(MainPanel& panel) {
+ButtonsEnabled buttonsOf(PanelMirror& panel) {
   return {panel.button33()->isEnabled(), panel.button32()->isEnabled(),
           panel.button30()->isEnabled()};
 }
@@ -373,10 +373,9 @@ TEST_F(StartupTest, WindowsAreCreatedWithTheirDesignedNames) {
   ConsoleHarness h;
   h.start();
   Console& c = h.console();
-  const QStringList names{c.form1().objectName(),    c.vvodProg().objectName(),
-                          c.izmKoef().objectName(),  c.dopParam().objectName(),
-                          c.dopRam().objectName(),   c.rabPid().objectName(),
-                          c.dataDide().objectName(), c.form2().objectName()};
+  QStringList names;
+  for (const auto& window : c.windows()) names << window->objectName();
+  EXPECT_EQ(&c.window<TFormRabPID>(), c.windows()[5].get());
   EXPECT_EQ(names, (QStringList{"TForm1", "TFormVvodProg", "TFormIzmKoef", "TFormDopParam",
                                 "TFormDopRAM", "TFormRabPID", "TFormDataDide", "TForm2"}));
   EXPECT_FALSE(h.link().busy());

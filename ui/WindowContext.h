@@ -24,10 +24,14 @@ struct RunState {
   std::uint8_t StopHeatRequest = 0;
 };
 
+// A timer tick that finds the link busy (another exchange lets events run)
+// comes back this much later instead of being lost.
+inline constexpr int kBusyRetryMs = 50;
+
 namespace colors {
-inline const QColor kPusk(240, 230, 140);       // khaki: Пуск pressed
-inline const QColor kStop(210, 180, 140);       // tan: Стоп pressed, end detected
-inline const QColor kRunning(255, 165, 0);      // orange: first tick of a Пуск run
+inline const QColor kPusk(240, 230, 140);          // khaki: Пуск pressed
+inline const QColor kStop(210, 180, 140);          // tan: Стоп pressed, end detected
+inline const QColor kRunning(255, 165, 0);         // orange: first tick of a Пуск run
 inline const QColor kActiveBorder(180, 180, 180);  // the system colour of an active window border
 }  // namespace colors
 

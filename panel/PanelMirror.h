@@ -1,0 +1,139 @@
+#pragma once
+// The front-panel mirror of the main window: the panel area that looks like
+// the controller's front panel, the bottom row and the link light; the panel
+// read-out, blinking, the link-light cycle, the keys and the encoder, and the
+// Пуск/Стоп key. The main window creates it while it is being created, before
+// LoadSettings.
+#include <QColor>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+#include "panel/PanelDecode.h"
+#include "panel/Widgets.h"
+#include "ui/MouseButton.h"
+#include "ui/RunHooks.h"
+#include "ui/WindowContext.h"
+
+namespace calorix {
+
+class PanelMirror : public QObject {
+  Q_OBJECT
+ public:
+  // Builds the panel area, the bottom row and ShapeTimer1 as children of
+  // form at their designed places, and the timers TimerMigInd and Timer1.
+  PanelMirror(QWidget* form, WindowContext& context);
+
+  // Reads the controller's panel and repaints the mirror (caller holds the
+  // exchange guard).
+  void RdInd_IndPanel();
+  QString programDisplayText() const;
+
+  // Start-up pieces the frame calls in its order.
+  void setLinkLightYellow();       // ShapeTimer1 yellow
+  void setBarHeights(int height);  // EditNagrev, EditStabil, EditOstuv
+  void startBlinking();            // TimerMigInd, 600 ms, runs to the end
+
+  QPushButton* button33() const { return Button33; }  // "Обновить"
+  QPushButton* button32() const { return Button32; }  // "Данные печи"
+  QPushButton* button30() const { return Button30; }  // "Работа с ПИДом"
+
+  // The bottom-row buttons that show another window (Button30, Button32) run
+  // open on their press; false for any other name.
+  bool connectWindowButton(const QString& name, std::function<void()> open);
+
+  // The Пуск run: what a run changes here, and the run timer this panel's
+  // Пуск/Стоп key starts and stops.
+  RunView runView();
+  void setPuskTimer(PuskTimerHooks timer) { puskTimer_ = std::move(timer); }
+
+  // The link-light cycle rests at its yellow phase, or goes on ("Отключение
+  // связи", "Возобновление связи" of the service area).
+  void pauseLink() { LinkPaused = 1; }
+  void resumeLink();
+
+  // The timers and their ticks, for tests that drive them without waiting.
+  void TimerMigIndTick();
+  void Timer1Tick();
+  QTimer* timerMigInd() const { return TimerMigInd; }
+  QTimer* timer1() const { return Timer1; }
+  int pollState() const { return PollState; }
+  std::uint8_t blinkFlags() const { return BlinkFlags; }
+
+ private:
+  void buildPanelArea();
+  void connectKeys();
+  void note(const QString& line);
+  bool guarded(const std::function<void()>& action);
+  void paintIndication(const panel::Indication& ind);
+  void showPanelFromMirror(const std::uint8_t* ramMirror);
+  void Timer1Step();
+
+  void pressKey(panel::DrawnKey* key, std::uint8_t code);
+  void releaseKey(panel::DrawnKey* key);
+  void pressArrow(std::uint8_t code);
+  void releaseArrow();
+  void pressPuskStop();
+  void startRun();
+  void requestStop();
+  void setPanelColor(const QColor& color);
+  QColor panelColor() const;
+
+  QWidget* form_;
+  WindowContext& ctx_;
+  Link& link_;
+  RunState& run_;
+  PuskTimerHooks puskTimer_;
+
+  // ---- read-out, blinking and the link light ----------------------------
+  std::uint8_t BlinkFlags = 0;
+  std::uint8_t BlinkPhase = 1;
+  int PollState = 0;
+  std::uint8_t LinkPaused = 0;
+  // Link-light periods, from the base 500 ms as the controller's tool derives them.
+  static constexpr int kBasePeriod = 500;
+  int periodGreen = kBasePeriod * 100 / 250;
+  int periodRed = kBasePeriod * 100 / 250;
+  int periodYellow = kBasePeriod * 100 / 2000;
+  int periodAfterRead = kBasePeriod * 100 / 2000;
+  QTimer* TimerMigInd = nullptr;
+  QTimer* Timer1 = nullptr;
+
+  // ---- controls -----------------------------------------------------------
+  QGroupBox* Panel1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QGroupBox* RezimRab = nullptr;
+  QGroupBox* Param = nullptr;
+  QGroupBox* VvodParam = nullptr;
+  QLineEdit* EditProg = nullptr;
+  QLineEdit* EditStup = nullptr;
+  QLineEdit* EditParam = nullptr;
+  QLineEdit* EditNagrev = nullptr;
+  QLineEdit* EditStabil = nullptr;
+  QLineEdit* EditOstuv = nullptr;
+  panel::Circle* SvPuskStop = nullptr;
+  panel::Circle* SvGrad = nullptr;
+  panel::Circle* SvMin = nullptr;
+  panel::Circle* SvSpeed = nullptr;
+  panel::DrawnKey* keyEncoder = nullptr;
+  panel::DrawnKey* keyProg = nullptr;
+  panel::DrawnKey* keyStup = nullptr;
+  panel::DrawnKey* keyParam = nullptr;
+  panel::DrawnKey* keyPuskStop = nullptr;
+  ui::MouseButton* Button21 = nullptr;
+  ui::MouseButton* Button22 = nullptr;
+  // bottom row
+  ui::MouseButton* Button33 = nullptr;
+  QLineEdit* Edit37 = nullptr;
+  ui::MouseButton* Button30 = nullptr;
+  ui::MouseButton* Button32 = nullptr;
+  panel::Circle* ShapeTimer1 = nullptr;
+};
+
+}  // namespace calorix

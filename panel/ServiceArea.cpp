@@ -1,0 +1,274 @@
+// What the controls of the service area do.
+#include "panel/ServiceArea.h"
+
+#include <QCoreApplication>
+
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
+#include "core/NumberText.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+#include "panel/PanelDecode.h"
+#include "panel/PanelMirror.h"
+#include "panel/ServiceDecode.h"
+
+namespace calorix {
+
+namespace {
+
+ui::MouseButton* mouseButton(QWidget* form, const QString& name) {
+  return form->findChild<ui::MouseButton*>(name);
+}
+
+quint16 addressIn(QLineEdit* edit) {
+  return quint16(ParseIntText(edit->text()));
+}
+
+// How a window button of the service area shows its window.
+struct WindowButton {
+  const char* name;
+  bool onPress;  // on the mouse press; otherwise on a click
+};
+constexpr WindowButton kWindowButtons[] = {
+    {"Button17", false}, {"Button18", false}, {"Button25", true}, {"Button26", true}};
+
+}  // namespace
+
+ServiceArea::ServiceArea(QWidget* form, WindowContext& context, PanelMirror& mirror)
+    : QObject(form),
+      form_(form),
+      ctx_(context),
+      link_(context.link),
+      run_(context.run),
+      mirror_(mirror) {
+  build();
+  link_.hooks.showControlStatus = [this](const QString& text) { Edit_Contrl->setText(text); };
+  link_.hooks.showDWordHalves = [this](quint16 high, quint16 low) {
+    Edit1->setText(QString::number(high));
+    Edit2->setText(QString::number(low));
+  };
+  connectActions();
+}
+
+ServiceArea::~ServiceArea() {
+  // The link outlives the window: its hooks must not point at our fields.
+  link_.hooks.showControlStatus = nullptr;
+  link_.hooks.showDWordHalves = nullptr;
+}
+
+bool ServiceArea::guarded(const std::function<void()>& action) {
+  return runAction(link_, ctx_.messages, action);
+}
+
+bool ServiceArea::connectWindowButton(const QString& name, std::function<void()> open) {
+  for (const WindowButton& w : kWindowButtons) {
+    if (name != QLatin1String(w.name)) continue;
+    ui::MouseButton* b = mouseButton(form_, name);
+    if (w.onPress)
+      connect(b, &ui::MouseButton::mousePressed, this, std::move(open));
+    else
+      connect(b, &QPushButton::clicked, this, std::move(open));
+    return true;
+  }
+  return false;
+}
+
+void ServiceArea::connectActions() {
+  auto button = [this](const char* name) { return mouseButton(form_, QString::fromLatin1(name)); };
+  auto onPress = [&](const char* name, std::function<void()> action) {
+    connect(button(name), &ui::MouseButton::mousePressed, this, std::move(action));
+  };
+  auto onRelease = [&](const char* name, std::function<void()> action) {
+    connect(button(name), &ui::MouseButton::mouseReleased, this, std::move(action));
+  };
+  auto onClick = [&](const char* name, std::function<void()> action) {
+    connect(button(name), &QPushButton::clicked, this, std::move(action));
+  };
+  auto exchange = [this](void (ServiceArea::*step)()) {
+    return [this, step] { guarded([this, step] { (this->*step)(); }); };
+  };
+
+  onPress("Button29", [this] { guarded([this] { mirror_.RdInd_IndPanel(); }); });
+  onClick("Button12", exchange(&ServiceArea::readCoefficients));
+  onClick("Button16", exchange(&ServiceArea::writeCoefficients));
+  onClick("Button13", exchange(&ServiceArea::readSetTemperature));
+  onClick("Button14", exchange(&ServiceArea::writeSetTemperature));
+  onClick("Button15", exchange(&ServiceArea::readThermocouple));
+  onPress("Button24", exchange(&ServiceArea::readRamBytes));
+  onClick("Button8", [this] { guarded([this] { readTyped(1); }); });
+  onClick("Button9", [this] { guarded([this] { readTyped(2); }); });
+  onClick("Button10", [this] { guarded([this] { readTyped(4); }); });
+  onClick("Button19", exchange(&ServiceArea::rawByteWrite));
+  onClick("Button20", exchange(&ServiceArea::rawByteRead));
+  // Must work while the stream holds the link: no exchange, no guard.
+  connect(Button11, &QPushButton::clicked, this, [this] { stopHeat(); });
+  onRelease("Button6", [this] { pbKey(); });
+  onRelease("Button7", exchange(&ServiceArea::ramOutKey));
+
+  namespace key = ctl::plainKey;
+  const std::pair<const char*, std::uint8_t> keys[] = {{"Button1", key::kIncrease},
+                                                       {"Button2", key::kDecrease},
+                                                       {"Button3", key::kStage},
+                                                       {"Button4", key::kBack},
+                                                       {"Button5", key::kTTN}};
+  for (const auto& [name, code] : keys) {
+    const std::uint8_t c = code;
+    onRelease(name, [this, c] { guarded([this, c] { link_.SendKeyCode(c); }); });
+  }
+
+  onPress("Button27", [this] { mirror_.pauseLink(); });
+  onPress("Button28", [this] { mirror_.resumeLink(); });
+  // Button23 has no action.
+}
+
+// ---- coefficients and set temperature --------------------------------------
+
+namespace {
+// P, then D, then I, as the controller's tool reads and writes them.
+struct Coefficient {
+  ctl::Addr addr;
+  std::uint8_t signBit;
+};
+constexpr Coefficient kPK{ctl::ram::kPK, ctl::sign::kPK};
+constexpr Coefficient kDK{ctl::ram::kDK, ctl::sign::kDK};
+constexpr Coefficient kIK{ctl::ram::kIK, ctl::sign::kIK};
+}  // namespace
+
+void ServiceArea::readCoefficients() {
+  std::uint8_t signs = 0;
+  link_.RdByte(ctl::ram::kSigns, signs);
+  for (const auto& [c, edit] :
+       {std::pair{kPK, EditPK}, std::pair{kDK, EditDK}, std::pair{kIK, EditIK}}) {
+    qint32 raw = 0;
+    link_.RdDWord(c.addr, raw);
+    edit->setText(panel::coefficientText(ctl::flagSet(signs, c.signBit), raw));
+  }
+}
+
+std::optional<qint32> ServiceArea::typedWord(QLineEdit* edit,
+                                             std::optional<qint32> (*encode)(double)) {
+  QString text = edit->text();  // the field keeps the operator's text
+  double value = 0;
+  if (!ParseEditNumber(text, value, ctx_.messages)) return std::nullopt;
+  const std::optional<qint32> raw = encode(value);
+  if (!raw) ctx_.messages.show(panel::outOfRangeText(edit->text()));
+  return raw;
+}
+
+void ServiceArea::writeCoefficients() {
+  for (const auto& [c, edit] :
+       {std::pair{kPK, EditPK}, std::pair{kDK, EditDK}, std::pair{kIK, EditIK}}) {
+    const std::optional<qint32> raw = typedWord(edit, ctl::toFixed1616);
+    if (!raw) return;
+    link_.WrDWord(c.addr, *raw);
+  }
+}
+
+void ServiceArea::readSetTemperature() {
+  qint32 value = 0;
+  link_.RdDWord(ctl::ram::kSetTemperature, value);
+  EditZadTemp->setText(QString::number(value));
+}
+
+void ServiceArea::writeSetTemperature() {
+  if (const std::optional<qint32> raw = typedWord(EditZadTemp, ctl::toWholeWord))
+    link_.WrDWord(ctl::ram::kSetTemperature, *raw);
+}
+
+// ---- thermocouple channel -------------------------------------------------
+
+void ServiceArea::readThermocouple() {
+  namespace ram = ctl::ram;
+  quint16 word = 0;
+  qint32 dword = 0;
+  link_.RdWord(ram::kRawVoltage, word);
+  Edit3201U->setText(QString::number(word & ram::kRawVoltageMask));
+  link_.RdWord(ram::kNormVoltage, word);
+  Edit3201UKorr->setText(QString::number(word));
+  link_.RdDWord(ram::kTempCorrected, dword);
+  EditTT->setText(panel::temperature256Text(dword));
+  // The room sensor's fraction byte and whole degrees as one word.
+  link_.RdWord(ram::kRoomFraction, word);
+  EditTD->setText(panel::sensorTemperatureText(ctl::highByte(word), ctl::lowByte(word)));
+  link_.RdDWord(ram::kTemperature, dword);
+  EditTTKorr->setText(panel::temperature256Text(dword));
+}
+
+// ---- memory reads -----------------------------------------------------------
+
+void ServiceArea::readRamBytes() {
+  const quint16 address = addressIn(EditAdrRdByte);
+  const std::uint8_t count = std::uint8_t(ParseIntText(EditNumRdByte->text()));
+  link_.RdRam(address, count);
+  EditByteRD->setText(panel::ramBytesText(EditByteRD->text(), link_.ReadBuf.data(), count));
+}
+
+void ServiceArea::readTyped(int width) {
+  if (width == 1) {
+    std::uint8_t v = 0;
+    link_.RdByte(addressIn(Edit18), v);
+    Edit17->setText(QString::number(v));
+  } else if (width == 2) {
+    quint16 v = 0;
+    link_.RdWord(addressIn(Edit18), v);
+    Edit19->setText(QString::number(v));
+  } else {
+    qint32 v = 0;
+    link_.RdDWord(addressIn(Edit22), v);
+    Edit21->setText(QString::number(v));
+  }
+  showLastReadBytes();
+}
+
+void ServiceArea::showLastReadBytes() {
+  for (int i = 0; i < 4; ++i) EditB[i]->setText(panel::readByteText(link_.LastReadBytes[i]));
+}
+
+// ---- raw bytes ----------------------------------------------------------------
+
+void ServiceArea::rawByteWrite() {
+  const std::uint8_t byte = std::uint8_t(ParseIntText(Edit26->text()));
+  // Exactly one byte, whatever length the last exchange left (a PID frame
+  // read leaves several hundred).
+  link_.TransferCount = 1;
+  if (link_.RawWrite(&byte)) {
+    link_.status.code = 0;
+  } else {
+    link_.status.code = 255;
+    link_.status.text = status_text::writeFailed();
+  }
+}
+
+void ServiceArea::rawByteRead() {
+  std::uint8_t byte = 0;
+  link_.TransferCount = 1;
+  const std::uint32_t n = link_.RawRead(&byte);
+  Edit27->setText(QString::number(n > 0 ? byte : 0));
+}
+
+// ---- keys of the service area ------------------------------------------------
+
+void ServiceArea::ramOutKey() {
+  link_.SendRamOutKey();
+  run_.RamOutEnabled = std::uint8_t(1 - run_.RamOutEnabled);
+  Shape_Sp->setVisible(run_.RamOutEnabled == 1);
+}
+
+void ServiceArea::pbKey() {
+  guarded([this] {
+    if (run_.RamOutEnabled == 0)
+      link_.SendKeyCode(ctl::plainKey::kPB);
+    else if (telemetryStream_)
+      telemetryStream_();  // it sends the key code itself and reads the frames
+  });
+}
+
+void ServiceArea::stopHeat() {
+  run_.StopHeatRequest = 1;
+  QPalette p = Button11->palette();
+  p.setColor(QPalette::ButtonText, QColor(255, 0, 0));
+  Button11->setPalette(p);
+  QCoreApplication::processEvents();
+}
+
+}  // namespace calorix

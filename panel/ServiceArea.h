@@ -1,0 +1,100 @@
+#pragma once
+// The service area of the main window, right of and below the panel area
+// (seen when the window is enlarged, view mode 4): link status, PID
+// coefficients, set temperature, the thermocouple channel, memory reads, raw
+// bytes, the plain key buttons, ВЫКЛ НАГРЕВ and the buttons that show other
+// windows. Hidden controls exist and work; the window as designed never shows
+// them.
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "panel/Widgets.h"
+#include "ui/MouseButton.h"
+#include "ui/WindowContext.h"
+
+namespace calorix {
+
+class PanelMirror;
+
+class ServiceArea : public QObject {
+  Q_OBJECT
+ public:
+  // Builds the controls as children of form and installs the link hooks
+  // (Edit_Contrl, Edit1 / Edit2). The mirror serves Чтение состояния and the
+  // link pause buttons.
+  ServiceArea(QWidget* form, WindowContext& context, PanelMirror& mirror);
+  ~ServiceArea() override;
+
+  // "P/B" with RamOutEnabled 1 runs the telemetry stream through this hook
+  // (under the exchange guard); with RamOutEnabled 0 it only sends its key code.
+  void setTelemetryStream(std::function<void()> stream) { telemetryStream_ = std::move(stream); }
+
+  // The buttons that show another window (Button17, Button18 on a click,
+  // Button25, Button26 on a press) run open; false for any other name.
+  bool connectWindowButton(const QString& name, std::function<void()> open);
+
+ private:
+  void build();
+  void connectActions();
+  QLineEdit* field(const QString& name, QRect at, const QString& text = QString());
+  bool guarded(const std::function<void()>& action);
+
+  // The number typed into edit as the word encode makes of it; empty, with
+  // its message shown, when it is no number or cannot be encoded.
+  std::optional<qint32> typedWord(QLineEdit* edit, std::optional<qint32> (*encode)(double));
+
+  void readCoefficients();
+  void writeCoefficients();
+  void readSetTemperature();
+  void writeSetTemperature();
+  void readThermocouple();
+  void readRamBytes();
+  void readTyped(int width);
+  void showLastReadBytes();
+  void rawByteWrite();
+  void rawByteRead();
+  void ramOutKey();
+  void pbKey();
+  void stopHeat();
+
+  QWidget* form_;
+  WindowContext& ctx_;
+  Link& link_;
+  RunState& run_;
+  PanelMirror& mirror_;
+  std::function<void()> telemetryStream_;
+
+  QLineEdit* Edit_Contrl = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QLineEdit* EditPK = nullptr;
+  QLineEdit* EditDK = nullptr;
+  QLineEdit* EditIK = nullptr;
+  QLineEdit* EditZadTemp = nullptr;
+  QLineEdit* Edit3201U = nullptr;
+  QLineEdit* Edit3201UKorr = nullptr;
+  QLineEdit* EditTT = nullptr;
+  QLineEdit* EditTD = nullptr;
+  QLineEdit* EditTTKorr = nullptr;
+  QLineEdit* EditAdrRdByte = nullptr;
+  QLineEdit* EditNumRdByte = nullptr;
+  QLineEdit* EditByteRD = nullptr;
+  QLineEdit* Edit17 = nullptr;
+  QLineEdit* Edit18 = nullptr;
+  QLineEdit* Edit19 = nullptr;
+  QLineEdit* Edit21 = nullptr;
+  QLineEdit* Edit22 = nullptr;
+  QLineEdit* EditB[4] = {};
+  QLineEdit* Edit26 = nullptr;
+  QLineEdit* Edit27 = nullptr;
+  panel::Circle* Shape_Sp = nullptr;
+  QPushButton* Button11 = nullptr;
+};
+
+}  // namespace calorix

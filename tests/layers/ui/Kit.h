@@ -1,0 +1,3 @@
+#pragma once
+// The kit both window folders may use.
+struct Kit {};
