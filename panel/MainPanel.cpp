@@ -121,26 +121,24 @@ bool MainPanel::Impl::guarded(const std::function<void()>& action) {
 }
 
 void MainPanel::Impl::note(const QString& line) {
-  link.ProtocolLine = line;
-  link.WriteProtocol(link.ProtocolLine);
+  link.WriteNote(line);
 }
 
 void MainPanel::Impl::RdInd_IndPanel() {
   note(QString::fromUtf8("начало пп RdInd_IndPanel"));
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 60H 10H байт"));
   link.RdRam(0x0060, 16);
-  if (link.FlagLinkBreak == 1) return;
+  if (link.FlagLinkBreak() == 1) return;
   // Take the bytes before events run: the buffer belongs to the link.
   std::uint8_t indication[16];
-  std::copy_n(link.ReadBuf.begin(), 16, indication);
-  link.ReadBuf[5] &= std::uint8_t(~panel::kCommaBit);
+  std::copy_n(link.ReadBuf().begin(), 16, indication);
   link.clock().sleepMs(100);
   note(QString::fromUtf8("чтение ОЗУ индикации"));
   letEventsRun();
   paintIndication(panel::decodeIndication(indication, panel::BarVariant::ReadOut));
 
   link.RdRam(0x000B, 1);
-  const std::uint8_t blink = link.ReadBuf[0];
+  const std::uint8_t blink = link.ReadBuf()[0];
   link.clock().sleepMs(100);
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 11H 1H байт FlagMigInd"));
   letEventsRun();
@@ -148,7 +146,7 @@ void MainPanel::Impl::RdInd_IndPanel() {
 
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 2H 1H байт"));
   link.RdRam(0x0002, 1);
-  const std::uint8_t state = link.ReadBuf[0];
+  const std::uint8_t state = link.ReadBuf()[0];
   link.clock().sleepMs(100);
   note(QString::fromUtf8("считывание вкл светодиода нагревателя"));
   letEventsRun();

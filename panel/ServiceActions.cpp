@@ -181,7 +181,7 @@ void MainPanel::Impl::readRamBytes() {
   const quint16 address = addressIn(EditAdrRdByte);
   const std::uint8_t count = std::uint8_t(ParseIntText(EditNumRdByte->text()));
   link.RdRam(address, count);
-  EditByteRD->setText(panel::ramBytesText(EditByteRD->text(), link.ReadBuf.data(), count));
+  EditByteRD->setText(panel::ramBytesText(EditByteRD->text(), link.ReadBuf().data(), count));
 }
 
 void MainPanel::Impl::readTyped(int width) {
@@ -202,29 +202,18 @@ void MainPanel::Impl::readTyped(int width) {
 }
 
 void MainPanel::Impl::showLastReadBytes() {
-  for (int i = 0; i < 4; ++i) EditB[i]->setText(panel::readByteText(link.LastReadBytes[i]));
+  for (int i = 0; i < 4; ++i) EditB[i]->setText(panel::readByteText(link.LastReadBytes()[i]));
 }
 
 // ---- raw bytes ----------------------------------------------------------------
 
 void MainPanel::Impl::rawByteWrite() {
-  const std::uint8_t byte = std::uint8_t(ParseIntText(Edit26->text()));
-  // Exactly one byte, whatever length the last exchange left (a PID frame
-  // read leaves several hundred).
-  link.TransferCount = 1;
-  if (link.RawWrite(&byte)) {
-    link.status.code = 0;
-  } else {
-    link.status.code = 255;
-    link.status.text = status_text::writeFailed();
-  }
+  link.WrRawByte(std::uint8_t(ParseIntText(Edit26->text())));
 }
 
 void MainPanel::Impl::rawByteRead() {
-  std::uint8_t byte = 0;
-  link.TransferCount = 1;
-  const std::uint32_t n = link.RawRead(&byte);
-  Edit27->setText(QString::number(n > 0 ? byte : 0));
+  const Link::View read = link.RdRaw(1);
+  Edit27->setText(QString::number(read.empty() ? 0 : read[0]));
 }
 
 // ---- keys of the service area ------------------------------------------------

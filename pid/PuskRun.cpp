@@ -102,15 +102,16 @@ void PuskRun::WriteRunLine() {
   link.MakeTimeStamps();
   const qint32 temperature = qint32(quint32(mirror(0xC4)) | (quint32(mirror(0xC5)) << 8) |
                                     (quint32(mirror(0xC6)) << 16) | (quint32(mirror(0xC7)) << 24));
-  const QStringList fields{decimalText(run.WorkCounter), link.LineStamp, decimalText(mirror(0x7C)),
-                           decimalText(mirror(0x7D)), generalText(temperature / 256.0)};
+  const QStringList fields{decimalText(run.WorkCounter), link.LineStamp(),
+                           decimalText(mirror(0x7C)), decimalText(mirror(0x7D)),
+                           generalText(temperature / 256.0)};
   run.WorkLineDue = 0;
   link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
 }
 
 void PuskRun::ShowPanelFromMirror() {
   view_.showIndication(
-      panel::decodeIndication(&ctx_.link.RamMirror[0x60], panel::BarVariant::Mirror));
+      panel::decodeIndication(&ctx_.link.RamMirror()[0x60], panel::BarVariant::Mirror));
   view_.setBlinkFlags(mirror(0x0B));
 }
 

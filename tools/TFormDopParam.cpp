@@ -76,7 +76,7 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
 void TFormDopParam::readParameter(int index) {
   Link& link = ctx_.link;
   link.RdRam(kParameters[index].address, 2);
-  fields_[index]->setText(QString::number(link.ReadBuf[0] + 256 * link.ReadBuf[1]));
+  fields_[index]->setText(QString::number(link.ReadBuf()[0] + 256 * link.ReadBuf()[1]));
 }
 
 void TFormDopParam::writeAll() {
@@ -84,9 +84,8 @@ void TFormDopParam::writeAll() {
   for (int i = 0; i < 3; ++i) {
     const qint32 value = ParseIntText(fields_[i]->text());
     requireInRange(value, kWordRange);
-    link.WriteBuf[0] = std::uint8_t(value & 0xFF);
-    link.WriteBuf[1] = std::uint8_t((value >> 8) & 0xFF);
-    link.WrRam(kParameters[i].address, 2);
+    const std::uint8_t bytes[2] = {std::uint8_t(value & 0xFF), std::uint8_t((value >> 8) & 0xFF)};
+    link.WrRam(kParameters[i].address, bytes);
   }
 }
 

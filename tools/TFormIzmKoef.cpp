@@ -134,7 +134,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
 }
 
 qint32 TFormIzmKoef::blockRaw() const {
-  const auto& b = ctx_.link.BlockBuf;
+  const auto& b = ctx_.link.BlockBuf();
   return qint32(quint32(b[0]) | (quint32(b[1]) << 8) | (quint32(b[2]) << 16) |
                 (quint32(b[3]) << 24));
 }
@@ -171,8 +171,9 @@ bool TFormIzmKoef::writeFields(std::span<const CoefField> fields, std::span<QLin
       return false;
     }
     const quint32 raw = quint32(*encoded.raw);
-    for (int b = 0; b < 4; ++b) link.BlockBuf[b] = std::uint8_t(raw >> (8 * b));
-    link.WrBlock(4, fields[i].address);
+    std::uint8_t bytes[4];
+    for (int b = 0; b < 4; ++b) bytes[b] = std::uint8_t(raw >> (8 * b));
+    link.WrBlock(fields[i].address, bytes);
     if (bar) bar->setValue(int(i) + 1);
     if (signFlags && value < 0) *signFlags = withPidSign(*signFlags, int(i));
   }
@@ -199,7 +200,7 @@ void TFormIzmKoef::readPidGroup() {
   }
   link.RdBlock(2, kPidSignFlagsAddress);
   bar->setValue(int(kPidFields.size()) + 1);
-  const quint16 flags = quint16(link.BlockBuf[0] | (link.BlockBuf[1] << 8));
+  const quint16 flags = quint16(link.BlockBuf()[0] | (link.BlockBuf()[1] << 8));
   for (std::size_t i = 0; i < kPidFields.size(); ++i)
     if (pidSignSet(flags, int(i))) pid_[i]->setText("-" + pid_[i]->text());
   link.SyncCmd();
@@ -214,9 +215,8 @@ void TFormIzmKoef::writePidGroup() {
   bar->setValue(0);
   quint16 flags = 0;
   if (writeFields(kPidFields, pid_, bar, &flags)) {
-    link.BlockBuf[0] = std::uint8_t(flags & 0xFF);
-    link.BlockBuf[1] = std::uint8_t(flags >> 8);
-    link.WrBlock(2, kPidSignFlagsAddress);
+    const std::uint8_t bytes[2] = {std::uint8_t(flags & 0xFF), std::uint8_t(flags >> 8)};
+    link.WrBlock(kPidSignFlagsAddress, bytes);
     bar->setValue(int(kPidFields.size()) + 1);
   }
   link.SyncCmd();
