@@ -28,8 +28,8 @@
 //    CloseDataLog, WriteDataLog, WriteDataLine, MakeTimeStamps with
 //    LineStamp() / ProtStamp().
 //  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
-// A view stays valid until the next exchange; take what you need before
-// letting events run.
+// A view points into the link's own buffer: the next exchange may change what
+// it shows, so take what you need before letting events run.
 //
 // Everything is blocking and runs on the UI thread. Failures of exchanges are
 // left in status() and never thrown; file errors throw AbortAction so that the

@@ -147,7 +147,7 @@ bool PlainCommands::blockHeader(bool commandEchoed, std::uint8_t count, quint16 
 // replaces BlockBuf, then closes with 0x80. How many data bytes came is not
 // checked: a short read leaves the rest of BlockBuf as it was.
 void PlainCommands::blockAnswer(std::uint8_t count) {
-  for (int i = 0; i < 3; ++i) readByte();
+  for (int i = 0; i < plain::kBlockEchoBytes; ++i) readByte();
   transport_.RawRead(std::span(blockBuf_).first(count));
   readClosing();
 }
