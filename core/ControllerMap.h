@@ -23,6 +23,7 @@ inline constexpr Addr kSigns = 0x03;  // sign flags of the PID quantities (sign:
 inline constexpr Addr kIntegralState = 0x07;  // bit 7: "Необход раб с инт сост"
 inline constexpr Addr kPhase = 0x08;          // regulator phase (phase:: below)
 inline constexpr Addr kBlinkFlags = 0x0B;     // FlagMigInd: which displays blink
+inline constexpr Addr kR14 = 0x0E;            // regulator register (reg::kRegulator), shown whole
 inline constexpr Addr kR15 = 0x0F;            // shown whole by the PID window
 
 // Panel indication, read as one block of 16 bytes.
@@ -73,6 +74,11 @@ inline constexpr Addr kTheoreticalTemp = 0x16C;    // 32-bit, 8-bit fraction
 inline constexpr Addr kHeatingSpeed = 0x174;       // sign-magnitude, 8-bit fraction
 inline constexpr Addr kSpeedProportional = 0x178;  // 16-bit, 8-bit fraction
 inline constexpr Addr kSpeedErrorSum = 0x17C;      // unsigned 16.16
+
+// Bits that belong to the value in the words above.
+inline constexpr std::uint8_t kRoomWholeBits = 0x7F;      // bit 7 is no degree (PID display)
+inline constexpr std::uint16_t kRawVoltageBits = 0x0FFF;  // the converter's 12 bits
+
 // RAM window into which the ROM page commands copy a page of programs 18..25.
 inline constexpr Addr kRomPageWindow = 0x200;
 }  // namespace ram
