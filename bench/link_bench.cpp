@@ -83,7 +83,7 @@ void measure(const char* name, bool traceOn, int characters, const std::function
   double us = std::chrono::duration<double, std::micro>(t1 - t0).count() / rounds;
   if (gOverPty) us -= pauseUs;
   std::printf("%-34s trace %-3s  host %9.1f us   wire %7.1f us (%d chars)   status %d\n", name,
-              traceOn ? "on" : "off", us, wireUs(characters), characters, rig.link->status.code);
+              traceOn ? "on" : "off", us, wireUs(characters), characters, rig.link->status().code);
 }
 
 }  // namespace

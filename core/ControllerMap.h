@@ -149,6 +149,8 @@ inline constexpr std::uint8_t kRdBlock = 0x05;
 inline constexpr std::uint8_t kDone = 0x80;     // closes a command the controller has done
 inline constexpr std::uint8_t kRefused = 0x81;  // the controller refuses the command
 inline constexpr int kMaxBlock = 8;
+// A block command's count and address come back before its data.
+inline constexpr int kBlockEchoBytes = 3;
 // The RAM output switch: sync, this byte, sync, each closed with 0x80.
 inline constexpr std::uint8_t kRamOutStep = 0x01;
 }  // namespace plain

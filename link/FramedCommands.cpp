@@ -1,205 +1,234 @@
-// The framed traced commands: code, length byte, parameters, end byte 0x80,
-// sent one byte at a time. The controller answers every byte before the end
-// byte with one byte and closes with a tail; the answers go to the exchange
-// trace but are not judged, so the link status is 0 or 255 only.
+#include "link/FramedCommands.h"
+
 #include <algorithm>
-#include <initializer_list>
+#include <cstring>
 
 #include "core/Abort.h"
-#include "link/Link.h"
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
 
 namespace calorix {
 
+namespace framed = ctl::framed;
+namespace pidFrame = ctl::pidFrame;
+
 namespace {
 
-constexpr std::uint8_t kEnd = 0x80;
-// The length byte counts the frame after the code; count + 5 must fit in it.
-constexpr int kMaxWriteCount = 250;
+// A read that lasted this long means the line is gone: nothing is traced.
+constexpr qint64 kBreakReadMs = 10000;
 
 const QString kNoLabel;
 const QString kBuffer = QStringLiteral("Buffer");
 const QString kBuffer1 = QStringLiteral("Buffer1");
 
-std::uint8_t low(quint16 addr) {
-  return static_cast<std::uint8_t>(addr & 0xFF);
-}
-std::uint8_t high(quint16 addr) {
-  return static_cast<std::uint8_t>(addr >> 8);
+// The length byte counts everything after the code: the parameters, the data,
+// the length byte and the end byte.
+std::uint8_t frameLength(std::size_t params, std::size_t dataCount) {
+  return std::uint8_t(params + dataCount + 2);
 }
 
-struct FrameByte {
-  std::uint8_t byte;
-  const QString& label;
-};
+void checkWriteCount(std::size_t count) {
+  if (count > std::size_t(framed::kMaxWriteCount))
+    throw AbortAction(QString::fromUtf8("Блок записи слишком длинный: %1 байт (не более %2)")
+                          .arg(qulonglong(count))
+                          .arg(framed::kMaxWriteCount));
+}
 
-// One frame byte through TracedWrite, then its one-byte answer unless it is
-// the end byte. False (status 255) ends the command.
-bool frameByte(Link& link, std::uint8_t byte, const QString& label, bool readReply) {
-  link.FrameBuf[0] = byte;
-  link.TransferCount = 1;
+}  // namespace
+
+FramedCommands::FramedCommands(Transport& transport, TraceFiles& trace, Clock& clock,
+                               LinkState& state)
+    : transport_(transport), trace_(trace), clock_(clock), state_(state) {}
+
+// ---- traced transfers -------------------------------------------------------
+
+bool FramedCommands::TracedWrite(std::uint8_t byte, const QString& label) {
+  // Every traced write is one byte, byte 0 of the frame buffer.
+  frameBuf_[0] = byte;
+  const bool written = transport_.RawWrite(std::span(frameBuf_).first<1>());
+  // The flag first: a trace that cannot be continued must not hide the break.
+  if (!written) state_.FlagLinkBreak = 1;
+  trace_.traceWrite(byte, written, label);
+  return written;
+}
+
+std::span<const std::uint8_t> FramedCommands::TracedRead(std::uint32_t count,
+                                                         const QString& /*label*/) {
+  // The frame buffer holds 512 bytes; a longer read could not land anywhere.
+  count = std::min<std::uint32_t>(count, kBufferBytes);
+  const qint64 started = clock_.nowMs();
+  const std::uint32_t n = transport_.RawRead(std::span(frameBuf_).first(count));
+  const qint64 took = clock_.nowMs() - started;
+  const auto got = std::span<const std::uint8_t>(frameBuf_).first(n);
+  if (took >= kBreakReadMs) {
+    state_.FlagLinkBreak = 1;
+    return got;
+  }
+  trace_.traceRead(count, got, took);
+  return got;
+}
+
+// ---- frames -------------------------------------------------------------------
+
+bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool readReply) {
   bool written = false;
   try {
-    written = link.TracedWrite(label);
+    written = TracedWrite(byte, label);
   } catch (...) {
-    // The trace could not be continued; the byte was not written all the same.
-    link.status = {255, status_text::writeFailed()};
+    // The trace could not be continued; the byte counts as not written.
+    state_.setWriteFailed();
     throw;
   }
   if (!written) {
-    link.status = {255, status_text::writeFailed()};
+    state_.setWriteFailed();
     return false;
   }
-  link.status.code = 0;
-  if (readReply) {
-    link.TransferCount = 1;
-    link.TracedRead(kNoLabel);
-  }
+  state_.status.code = 0;
+  if (readReply) TracedRead(1, kNoLabel);
   return true;
 }
 
-// Sends the frame; every byte but the end byte gets its one-byte answer read.
-bool sendFrame(Link& link, std::uint8_t code, std::initializer_list<FrameByte> params,
-               const QString& endLabel, const std::uint8_t* data = nullptr, int count = 0) {
-  // Length: everything after the code byte, the length byte and end byte included.
-  const auto length = static_cast<std::uint8_t>(params.size() + count + 2);
-  if (!frameByte(link, code, kNoLabel, true)) return false;
-  if (!frameByte(link, length, kNoLabel, true)) return false;
+bool FramedCommands::sendFrame(std::uint8_t code, std::initializer_list<FrameByte> params,
+                               const QString& endLabel, std::size_t dataCount) {
+  if (!sendByte(code, kNoLabel, true)) return false;
+  if (!sendByte(frameLength(params.size(), dataCount), kNoLabel, true)) return false;
   for (const FrameByte& p : params)
-    if (!frameByte(link, p.byte, p.label, true)) return false;
-  for (int i = 0; i < count; ++i)
-    if (!frameByte(link, data[i], kNoLabel, true)) return false;
-  return frameByte(link, kEnd, endLabel, false);
+    if (!sendByte(p.byte, p.label, true)) return false;
+  for (std::size_t i = 0; i < dataCount; ++i)
+    if (!sendByte(writeBuf_[i], kNoLabel, true)) return false;
+  return sendByte(framed::kEnd, endLabel, false);
 }
 
 // The tail after the end byte of a command that returns no data.
-void readShortTail(Link& link, const QString& lastLabel) {
-  for (int i = 0; i < 3; ++i) {
-    link.TransferCount = 1;
-    link.TracedRead(i == 2 ? lastLabel : kNoLabel);
-  }
+void FramedCommands::readShortTail(const QString& lastLabel) {
+  for (int i = 0; i < framed::kShortTailBytes; ++i)
+    TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
+  noteAnswer();
 }
 
 // The tail of a block read: two single bytes, the data in one read, one byte.
 // ReadBuf takes count bytes of the frame buffer whatever arrived.
-void readBlockTail(Link& link, std::uint8_t count) {
-  for (int i = 0; i < 2; ++i) {
-    link.TransferCount = 1;
-    link.TracedRead(kNoLabel);
-  }
-  link.TransferCount = count;
-  link.TracedRead(kNoLabel);
-  std::copy_n(link.FrameBuf.begin(), count, link.ReadBuf.begin());
-  link.TransferCount = 1;
-  link.TracedRead(kBuffer1);
+void FramedCommands::readBlockTail(std::uint8_t count) {
+  for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
+  TracedRead(count, kNoLabel);
+  std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
+  TracedRead(1, kBuffer1);
+  noteAnswer();
 }
 
-void checkWriteCount(std::uint8_t count) {
-  if (count > kMaxWriteCount)
-    throw AbortAction(QString::fromUtf8("Блок записи слишком длинный: %1 байт (не более %2)")
-                          .arg(count)
-                          .arg(kMaxWriteCount));
+void FramedCommands::command(const std::function<void()>& run) {
+  answered_ = false;
+  trace_.tracedCommand(run);
 }
 
-}  // namespace
+// ---- commands -----------------------------------------------------------------
 
-bool Link::sendFrameByte(std::uint8_t byte, const QString& label, bool readReply) {
-  return frameByte(*this, byte, label, readReply);
-}
-
-void Link::SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {
-  tracedCommand([&] {
-    if (sendFrame(*this, 0x01, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}}, kBuffer))
-      readShortTail(*this, kBuffer1);
+void FramedCommands::SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {
+  command([&] {
+    if (sendFrame(framed::kSetRegBits, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}},
+                  kBuffer))
+      readShortTail(kBuffer1);
   });
 }
 
-void Link::WrRam(quint16 addr, std::uint8_t count) {
-  tracedCommand([&] {
-    checkWriteCount(count);
-    if (sendFrame(*this, 0x04, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
-                  kNoLabel, WriteBuf.data(), count))
-      readShortTail(*this, kNoLabel);
+void FramedCommands::writeBlock(std::uint8_t code, quint16 addr,
+                                std::span<const std::uint8_t> bytes) {
+  command([&] {
+    checkWriteCount(bytes.size());
+    // The bytes may be WriteBuf itself.
+    if (!bytes.empty()) std::memmove(writeBuf_.data(), bytes.data(), bytes.size());
+    const auto count = std::uint8_t(bytes.size());
+    if (sendFrame(
+            code,
+            {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kNoLabel}, {count, kNoLabel}},
+            kNoLabel, count))
+      readShortTail(kNoLabel);
   });
 }
 
-void Link::RdRam(quint16 addr, std::uint8_t count) {
-  tracedCommand([&] {
-    if (!sendFrameByte(0x05, kNoLabel, false)) {
+void FramedCommands::WrRam(quint16 addr, std::span<const std::uint8_t> bytes) {
+  writeBlock(framed::kWrRam, addr, bytes);
+}
+
+void FramedCommands::WrProgMem(quint16 addr, std::span<const std::uint8_t> bytes) {
+  writeBlock(framed::kWrProgMem, addr, bytes);
+}
+
+std::span<const std::uint8_t> FramedCommands::RdRam(quint16 addr, std::uint8_t count) {
+  command([&] {
+    if (!sendByte(framed::kRdRam, kNoLabel, false)) {
       // The failed write's line once more, as the panel read-out expects to see it.
-      WriteProtocol(ProtocolLine);
+      trace_.WriteProtocol(trace_.ProtocolLine());
       return;
     }
-    TransferCount = 1;
-    TracedRead(kNoLabel);
+    TracedRead(1, kNoLabel);
     // Once the link has broken, every RdRam of the run stops after the command byte.
-    if (FlagLinkBreak == 1) return;
-    constexpr std::uint8_t kLength = 5;
-    for (const FrameByte& p : {FrameByte{kLength, kNoLabel}, FrameByte{low(addr), kNoLabel},
-                               FrameByte{high(addr), kBuffer}, FrameByte{count, kNoLabel}})
-      if (!sendFrameByte(p.byte, p.label, true)) return;
-    if (!sendFrameByte(kEnd, kBuffer, false)) return;
-    readBlockTail(*this, count);
+    if (state_.FlagLinkBreak == 1) return;
+    const FrameByte params[] = {
+        {ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}};
+    if (!sendByte(frameLength(std::size(params), 0), kNoLabel, true)) return;
+    for (const FrameByte& p : params)
+      if (!sendByte(p.byte, p.label, true)) return;
+    if (!sendByte(framed::kEnd, kBuffer, false)) return;
+    readBlockTail(count);
+  });
+  return std::span<const std::uint8_t>(readBuf_).first(count);
+}
+
+std::span<const std::uint8_t> FramedCommands::readBlock(std::uint8_t code, quint16 addr,
+                                                        std::uint8_t count) {
+  command([&] {
+    if (sendFrame(
+            code,
+            {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}},
+            kBuffer))
+      readBlockTail(count);
+  });
+  return std::span<const std::uint8_t>(readBuf_).first(count);
+}
+
+std::span<const std::uint8_t> FramedCommands::RdProgMem(quint16 addr, std::uint8_t count) {
+  return readBlock(framed::kRdProgMem, addr, count);
+}
+
+std::span<const std::uint8_t> FramedCommands::RdRom(quint16 addr, std::uint8_t count) {
+  return readBlock(framed::kRdRom, addr, count);
+}
+
+void FramedCommands::SendPanelKey(std::uint8_t code) {
+  command([&] {
+    if (sendFrame(framed::kPanelKey, {{code, kNoLabel}}, kNoLabel)) readShortTail(kNoLabel);
   });
 }
 
-void Link::WrProgMem(quint16 addr, std::uint8_t count) {
-  tracedCommand([&] {
-    checkWriteCount(count);
-    if (sendFrame(*this, 0x06, {{low(addr), kNoLabel}, {high(addr), kNoLabel}, {count, kNoLabel}},
-                  kNoLabel, WriteBuf.data(), count))
-      readShortTail(*this, kNoLabel);
+void FramedCommands::romPageCmd(std::uint8_t code, quint16 addr) {
+  command([&] {
+    if (sendFrame(code, {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}}, kBuffer))
+      readShortTail(kBuffer1);
   });
 }
 
-void Link::RdProgMem(quint16 addr, std::uint8_t count) {
-  tracedCommand([&] {
-    if (sendFrame(*this, 0x07, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
-                  kBuffer))
-      readBlockTail(*this, count);
-  });
+void FramedCommands::RomPageCmd9(quint16 addr) {
+  romPageCmd(framed::kRomPage9, addr);
 }
 
-void Link::SendPanelKey(std::uint8_t code) {
-  tracedCommand([&] {
-    if (sendFrame(*this, 0x08, {{code, kNoLabel}}, kNoLabel)) readShortTail(*this, kNoLabel);
-  });
+void FramedCommands::RomPageCmd10(quint16 addr) {
+  romPageCmd(framed::kRomPage10, addr);
 }
 
-namespace {
-void romPageCmd(Link& link, std::uint8_t code, quint16 addr) {
-  if (sendFrame(link, code, {{low(addr), kNoLabel}, {high(addr), kBuffer}}, kBuffer))
-    readShortTail(link, kBuffer1);
-}
-}  // namespace
-
-void Link::RomPageCmd9(quint16 addr) {
-  tracedCommand([&] { romPageCmd(*this, 0x09, addr); });
+void FramedCommands::RomPageCmd11(quint16 addr) {
+  romPageCmd(framed::kRomPage11, addr);
 }
 
-void Link::RomPageCmd10(quint16 addr) {
-  tracedCommand([&] { romPageCmd(*this, 0x0A, addr); });
-}
-
-void Link::RomPageCmd11(quint16 addr) {
-  tracedCommand([&] { romPageCmd(*this, 0x0B, addr); });
-}
-
-void Link::RdRom(quint16 addr, std::uint8_t count) {
-  tracedCommand([&] {
-    if (sendFrame(*this, 0x0C, {{low(addr), kNoLabel}, {high(addr), kBuffer}, {count, kNoLabel}},
-                  kBuffer))
-      readBlockTail(*this, count);
-  });
-}
-
-void Link::RdPidFrame() {
-  tracedCommand([&] {
-    TransferCount = static_cast<std::uint32_t>(std::max(0, settings().dataPid));
-    TracedRead(kNoLabel);
+void FramedCommands::RdPidFrame(std::uint32_t dataPid) {
+  trace_.tracedCommand([&] {
+    TracedRead(dataPid, kNoLabel);
     // The same frame bytes whatever DataPid is: past what arrived they are what
     // earlier reads left in the frame buffer. Frame byte 35 lands twice.
-    std::copy(FrameBuf.begin() + 3, FrameBuf.begin() + 36, RamMirror.begin());
-    std::copy(FrameBuf.begin() + 35, FrameBuf.begin() + 323, RamMirror.begin() + 96);
+    const auto frame = frameBuf_.begin();
+    std::copy_n(frame + pidFrame::kRegistersFrom, pidFrame::kRegistersBytes, ramMirror_.begin());
+    std::copy_n(frame + pidFrame::kRamFrom, pidFrame::kRamBytes,
+                ramMirror_.begin() + pidFrame::kRamAddress);
   });
 }
 

@@ -1,54 +1,58 @@
 #pragma once
-// The one link to the controller: settings, serial port, the plain echoed
-// commands, the framed traced commands, the exchange trace and the data log.
-// One Link exists for the program; every window exchanges through it. It
-// includes no widget: where a main-window field must show something, it calls
-// a hook.
+// The one link to the controller. One Link exists for the program; every
+// window, the command-line tool and the tests exchange through it and nothing
+// else. It keeps its state to itself: callers hand it bytes and get views and
+// answers back, and never write its buffers, counters or status.
+//
+// What a caller may use, and what it gets back:
+//  - Start and end: LoadSettings (settings, port, log directories, protocol
+//    file; AbortAction on a file error), titleSuffix, settings(), ini() for
+//    the access markers, ClosePort, CloseProtocol.
+//  - Plain echoed commands: SyncCmd, RdByte / RdWord / RdDWord (value through
+//    the out argument, bytes in LastReadBytes()), WrDWord, WrBlock(addr,
+//    bytes), RdBlock(count, addr) -> view of the count bytes of BlockBuf,
+//    SendKeyCode, SendRamOutKey. They leave status(): 0 done, 1 no answer,
+//    2 refused, 254 unexpected reply, 255 port write failed.
+//  - Framed traced commands: SetRegBits, WrRam / WrProgMem(addr, bytes),
+//    RdRam / RdProgMem / RdRom(addr, count) -> view of ReadBuf[0..count),
+//    SendPanelKey, RomPageCmd9/10/11, RdPidFrame (fills RamMirror()). Their
+//    status() is 0 or 255 only; lastFramedAnswered() tells whether the last
+//    one went out in full and the controller's closing reply byte came back.
+//    FlagLinkBreak() is 1 once the line has broken; RdRam then stops early.
+//  - Raw port: WrRawByte (one byte outside any command; status 0 or 255),
+//    RdRaw(count) -> view of what arrived (status untouched),
+//    RdStreamBlock(count) -> the same, and a block that comes back short sets
+//    status 1 "ошибка 1 - нет связи с Корундом"; DrainPort, PurgePort.
+//  - Files: WriteNote (a window's note: ProtocolLine := text, then
+//    WriteProtocol), WriteProtocol, WriteProtocolDirect, OpenDataLog,
+//    CloseDataLog, WriteDataLog, WriteDataLine, MakeTimeStamps with
+//    LineStamp() / ProtStamp().
+//  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
+// A view points into the link's own buffer: the next exchange may change what
+// it shows, so take what you need before letting events run.
 //
 // Everything is blocking and runs on the UI thread. Failures of exchanges are
-// left in `status` and never thrown; file errors throw AbortAction so that the
-// action in progress ends and its handler shows the message.
-#include <QFile>
+// left in status() and never thrown; file errors throw AbortAction so that the
+// action in progress ends and its handler shows the message. The link includes
+// no widget: where a main-window field must show something, it calls a hook.
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <span>
 
 #include "core/Clock.h"
+#include "link/FramedCommands.h"
 #include "link/IniFile.h"
+#include "link/LinkState.h"
+#include "link/PlainCommands.h"
 #include "link/Port.h"
 #include "link/Settings.h"
+#include "link/TraceFiles.h"
+#include "link/Transport.h"
 
 namespace calorix {
-
-struct LinkStatus {
-  int code = 0;
-  QString text;
-};
-
-namespace status_text {
-// The exact texts of the link status.
-QString done();            // 0 "Выполнено"
-QString noAnswerBoards();  // 1 "ошибка 1 - нет связи с платами Корунда"
-QString noAnswer();        // 1 "ошибка 1 - нет связи с Корундом"
-QString refused();         // 2 "ошибка 2 - команда не выполнена"
-QString unknown();         // 254 "ошибка 254 - неизвестная ошибка"
-QString writeFailed();  // 255 "ошибка 255 - не записалось в буфер порта"
-// Codes 3..6 belong to the table but no reply byte selects them yet.
-QString reserved(int code);
-}  // namespace status_text
-
-struct LinkHooks {
-  // Edit_Contrl of the main window: "Err" after a failed open, the status
-  // text after SendKeyCode / SendRamOutKey.
-  std::function<void(const QString&)> showControlStatus;
-  // Edit1 / Edit2 of the main window: the two 16-bit halves WrDWord sends.
-  std::function<void(quint16 high, quint16 low)> showDWordHalves;
-  // A notice at start-up that does not stop it (a DataPid out of range).
-  std::function<void(const QString&)> notice;
-};
 
 struct LinkConfig {
   QString iniPath;             // ZaroZ.ini beside the executable
@@ -60,6 +64,8 @@ struct LinkConfig {
 
 class Link {
  public:
+  using View = std::span<const std::uint8_t>;
+
   explicit Link(LinkConfig config);
   ~Link();
   Link(const Link&) = delete;
@@ -68,10 +74,9 @@ class Link {
   LinkHooks hooks;
 
   // ---- settings and start-up -------------------------------------------
-  // Protocol sub-directory name, OpenPort, the entries of "Vid prog",
-  // "Data PID", "Dir", "RS485", the protocol switch, MakeLogDirs and
-  // OpenProtocol. Throws AbortAction on a file error (the caller then skips
-  // the title).
+  // OpenPort, the entries of "Vid prog", "Data PID", "Dir", "RS485", the
+  // protocol switch, MakeLogDirs and OpenProtocol. Throws AbortAction on a
+  // file error (the caller then skips the title).
   void LoadSettings();
   const Settings& settings() const { return settings_; }
   IniFile& ini() { return *ini_; }
@@ -82,68 +87,80 @@ class Link {
   QString hostPath(const QString& stored) const;
 
   // ---- serial port -------------------------------------------------------
+  // Reads the "Com port" entries, opens and sets up the port; status 0 and
+  // FlagLinkBreak 0 afterwards.
   void OpenPort();
-  void DrainPort();
-  void ClosePort();
-  bool portOpen() const { return port_ != nullptr; }
+  void DrainPort() { transport_.DrainPort(); }
+  void PurgePort() { transport_.PurgePort(); }
+  void ClosePort() { transport_.close(); }
+  bool portOpen() const { return transport_.isOpen(); }
   QString deviceName() const { return device_; }
-  // Raw transfers of TransferCount bytes; the count moved lands in TransferDone.
-  bool RawWrite(const std::uint8_t* data);
-  std::uint32_t RawRead(std::uint8_t* data);
-  void PurgePort();
+  // One byte straight to the port: status code 0 (text kept), or 255.
+  bool WrRawByte(std::uint8_t byte);
+  // Up to count bytes straight from the port under the normal time-outs,
+  // untraced; the view holds what arrived (none when nothing came).
+  View RdRaw(std::uint32_t count);
+  // One block of the telemetry stream: as RdRaw, and a block that comes back
+  // with some but not all of its bytes sets status 1 "ошибка 1 - нет связи с
+  // Корундом".
+  View RdStreamBlock(std::uint32_t count);
 
   // ---- plain echoed commands ---------------------------------------------
-  void ChkReply(std::uint8_t expected);
-  void SyncCmd();
-  void RdByteCmd(quint16 addr, std::uint8_t& value);
-  void WrByteCmd(quint16 addr, std::uint8_t value);
-  void RdByte(quint16 addr, std::uint8_t& value);
-  void RdWord(quint16 addr, quint16& value);
-  void RdDWord(quint16 addr, qint32& value);
-  void WrDWord(quint16 addr, qint32 value);
-  void WrBlock(std::uint8_t count, quint16 addr);
-  void RdBlock(std::uint8_t count, quint16 addr);
-  void SendKeyCode(std::uint8_t code);
-  void SendRamOutKey();
+  void SyncCmd() { plain_.SyncCmd(); }
+  void RdByteCmd(quint16 addr, std::uint8_t& value) { plain_.RdByteCmd(addr, value); }
+  void WrByteCmd(quint16 addr, std::uint8_t value) { plain_.WrByteCmd(addr, value); }
+  void RdByte(quint16 addr, std::uint8_t& value) { plain_.RdByte(addr, value); }
+  void RdWord(quint16 addr, quint16& value) { plain_.RdWord(addr, value); }
+  void RdDWord(quint16 addr, qint32& value) { plain_.RdDWord(addr, value); }
+  void WrDWord(quint16 addr, qint32 value) { plain_.WrDWord(addr, value); }
+  void WrBlock(quint16 addr, View bytes) { plain_.WrBlock(addr, bytes); }
+  View RdBlock(std::uint8_t count, quint16 addr) { return plain_.RdBlock(count, addr); }
+  void SendKeyCode(std::uint8_t code) { plain_.SendKeyCode(code); }
+  void SendRamOutKey() { plain_.SendRamOutKey(); }
 
   // ---- framed traced commands ------------------------------------------
-  void SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask);
-  void WrRam(quint16 addr, std::uint8_t count);
-  void RdRam(quint16 addr, std::uint8_t count);
-  void WrProgMem(quint16 addr, std::uint8_t count);
-  void RdProgMem(quint16 addr, std::uint8_t count);
-  void SendPanelKey(std::uint8_t code);
-  void RomPageCmd9(quint16 addr);
-  void RomPageCmd10(quint16 addr);
-  void RomPageCmd11(quint16 addr);
-  void RdRom(quint16 addr, std::uint8_t count);
+  void SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {
+    framed_.SetRegBits(reg, orMask, andMask);
+  }
+  void WrRam(quint16 addr, View bytes) { framed_.WrRam(addr, bytes); }
+  View RdRam(quint16 addr, std::uint8_t count) { return framed_.RdRam(addr, count); }
+  void WrProgMem(quint16 addr, View bytes) { framed_.WrProgMem(addr, bytes); }
+  View RdProgMem(quint16 addr, std::uint8_t count) { return framed_.RdProgMem(addr, count); }
+  void SendPanelKey(std::uint8_t code) { framed_.SendPanelKey(code); }
+  void RomPageCmd9(quint16 addr) { framed_.RomPageCmd9(addr); }
+  void RomPageCmd10(quint16 addr) { framed_.RomPageCmd10(addr); }
+  void RomPageCmd11(quint16 addr) { framed_.RomPageCmd11(addr); }
+  View RdRom(quint16 addr, std::uint8_t count) { return framed_.RdRom(addr, count); }
   void RdPidFrame();
+  bool lastFramedAnswered() const { return framed_.lastAnswered(); }
 
   // ---- exchange trace and data log -------------------------------------
-  void MakeLogDirs();
-  void OpenProtocol();
-  void CloseProtocol();
-  void WriteProtocol(const QString& text);
-  // A stamped line straight into the protocol file, whatever the switch says.
-  void WriteProtocolDirect(const QString& text);
-  bool TracedWrite(const QString& label);
-  void TracedRead(const QString& label);
-  void OpenDataLog();
-  void CloseDataLog();
-  bool dataLogOpen() const { return dataLog_.isOpen(); }
-  // One line (CR LF added) appended to the data log; nothing when it is closed.
-  void WriteDataLog(const QString& line);
-  // The telemetry line: LineStamp, then " ; " before each of the eight texts
-  // (EditTempTP, EditPUV, EditDUV, EditIUV, EditAllUV, EditTecErr, EditSumErr,
-  // EditPN); the first "." of texts 2..4 becomes ",".
-  void WriteDataLine(const std::array<QString, 8>& fields);
-  void MakeFileStamp();
-  void MakeTimeStamps();
-  QString dataDir() const { return dataDir_; }
-  QString protocolDir() const { return protocolDir_; }
-  QString protocolPath() const { return protocolFile_.fileName(); }
-  QString dataLogPath() const { return dataLog_.fileName(); }
-  void setProtocolOn(bool on) { settings_.protocolOn = on; }
+  void CloseProtocol() { trace_.CloseProtocol(); }
+  void WriteProtocol(const QString& text) { trace_.WriteProtocol(text); }
+  void WriteProtocolDirect(const QString& text) { trace_.WriteProtocolDirect(text); }
+  void WriteNote(const QString& text) { trace_.WriteNote(text); }
+  void OpenDataLog() { trace_.OpenDataLog(); }
+  void CloseDataLog() { trace_.CloseDataLog(); }
+  bool dataLogOpen() const { return trace_.dataLogOpen(); }
+  void WriteDataLog(const QString& line) { trace_.WriteDataLog(line); }
+  void WriteDataLine(const std::array<QString, 8>& fields) { trace_.WriteDataLine(fields); }
+  void MakeTimeStamps() { trace_.MakeTimeStamps(); }
+  QString dataDir() const { return trace_.dataDir(); }
+  QString protocolDir() const { return trace_.protocolDir(); }
+  QString protocolPath() const { return trace_.protocolPath(); }
+  QString dataLogPath() const { return trace_.dataLogPath(); }
+
+  // ---- what the exchanges left (read only) -----------------------------
+  const LinkStatus& status() const { return state_.status; }
+  std::uint8_t FlagLinkBreak() const { return state_.FlagLinkBreak; }
+  const FramedCommands::Buffer& ReadBuf() const { return framed_.ReadBuf(); }
+  const FramedCommands::Buffer& RamMirror() const { return framed_.RamMirror(); }
+  const auto& BlockBuf() const { return plain_.BlockBuf(); }
+  const auto& LastReadBytes() const { return plain_.LastReadBytes(); }
+  const QString& ProtocolLine() const { return trace_.ProtocolLine(); }
+  const QString& LineStamp() const { return trace_.LineStamp(); }
+  const QString& ProtStamp() const { return trace_.ProtStamp(); }
+  const QString& FileStamp() const { return trace_.FileStamp(); }
 
   // ---- exchange guard ----------------------------------------------------
   // Exchanges never interleave: an action holds the guard for its whole
@@ -156,50 +173,18 @@ class Link {
   }
   void end() { --busy_; }
 
-  // ---- shared state (names as the controller's documents use them) -----
-  LinkStatus status;
-  std::uint8_t FlagLinkBreak = 0;
-  std::uint32_t TransferCount = 0;
-  std::uint32_t TransferDone = 0;
-  std::array<std::uint8_t, 2> ByteBuf{};
-  std::array<std::uint8_t, 8> BlockBuf{};
-  std::array<std::uint8_t, 4> LastReadBytes{};
-  std::array<std::uint8_t, 512> FrameBuf{};
-  std::array<std::uint8_t, 512> ReadBuf{};
-  std::array<std::uint8_t, 512> WriteBuf{};
-  std::array<std::uint8_t, 512> RamMirror{};
-  QString ProtocolLine;
-  QString LineStamp;  // "HH:MM:SS "
-  QString ProtStamp;  // "HH:MM:SS:hh "
-  QString FileStamp;  // "HH_MM_SS"
-  QString ProtocolSubdir = "RS485";
-
  private:
-  // Sends one frame byte through TracedWrite; false (status 255) on failure.
-  bool sendFrameByte(std::uint8_t byte, const QString& label, bool readReply);
-  // One echoed byte exchange of the plain protocol; false ends the command.
-  bool echoed(std::uint8_t byte, bool commandByte);
-  void breakOffAfterError();
-  QString newLogFileName(const QString& dir);
-  void appendLine(QFile& file, const QString& line);
-  void flushFiles();
-  // Runs one framed command. Its trace lines collect in the file buffer and
-  // reach the disk together when it ends, returned or thrown: one write per
-  // command instead of one per line.
-  void tracedCommand(const std::function<void()>& command);
-
   LinkConfig config_;
   Settings settings_;
   std::unique_ptr<IniFile> ini_;
-  std::unique_ptr<Port> port_;
   QString device_;
-  QString dataDir_;
-  QString protocolDir_;
-  QFile protocolFile_;
-  QFile dataLog_;
-  // Kept here: asking the open file its size would flush it and stat it.
-  qint64 protocolSize_ = 0;
-  int commandDepth_ = 0;
+  LinkState state_;
+  Transport transport_;
+  TraceFiles trace_;
+  PlainCommands plain_;
+  FramedCommands framed_;
+  // Where the raw reads land.
+  FramedCommands::Buffer rawBuf_{};
   int busy_ = 0;
 };
 

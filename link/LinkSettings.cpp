@@ -1,5 +1,5 @@
-// LoadSettings: the link's part of start-up, and where stored paths live on
-// this machine.
+// LoadSettings and OpenPort: the link's part of start-up, and where stored
+// paths live on this machine.
 #include <QDir>
 #include <QString>
 
@@ -7,8 +7,33 @@
 
 namespace calorix {
 
+void Link::OpenPort() {
+  const QString comPort = QStringLiteral("Com port");
+  const QString comPortD = QStringLiteral("Com portD");
+  // The defaults of NumPort and StopBits go to "Com portD", which nothing
+  // reads: an entry there never reaches the port.
+  settings_.numPort = readIntSetting(*ini_, comPort, "NumPort", comPortD, "NumPort", 2);
+  settings_.baudRate = readIntSetting(*ini_, comPort, "BaudRate", comPort, "BaudRate", 115200);
+  settings_.byteSize = readIntSetting(*ini_, comPort, "ByteSize", comPort, "ByteSize", 8);
+  settings_.stopBits = readIntSetting(*ini_, comPort, "StopBits", comPortD, "StopBits", 2);
+  settings_.portText = QString::number(settings_.numPort);
+
+  device_ = deviceForPort(settings_.numPort);
+  if (!config_.portDeviceOverride.isEmpty()) device_ = config_.portDeviceOverride;
+
+  LineSettings line;
+  line.baudRate = settings_.baudRate;
+  line.byteSize = std::uint8_t(settings_.byteSize & 0xFF);
+  line.stopBits = settings_.stopBits;
+  // Start-up goes on after a failed open; every later exchange fails at its
+  // first write.
+  if (!transport_.open(config_.openPort, device_, line) && hooks.showControlStatus)
+    hooks.showControlStatus(QStringLiteral("Err"));
+  state_.status.code = 0;
+  state_.FlagLinkBreak = 0;
+}
+
 void Link::LoadSettings() {
-  ProtocolSubdir = QStringLiteral("RS485");
   settings_.protocolOn = false;
   ini_->reload();
   OpenPort();
@@ -27,11 +52,13 @@ void Link::LoadSettings() {
       readIntSetting(*ini_, dataPid, "DataPid", dataPid, "DataPid", kDefaultDataPid);
   // The frame is read into 512-byte buffers: a longer (or negative) length
   // would run past them. The file keeps its value; this run uses the default.
-  if (frameLength < 1 || frameLength > 512) {
+  constexpr qint32 kLongest = qint32(FramedCommands::kBufferBytes);
+  if (frameLength < 1 || frameLength > kLongest) {
     settings_.dataPid = kDefaultDataPid;
     if (hooks.notice)
-      hooks.notice(QString::fromUtf8("DataPid = %1 вне диапазона 1..512; используется %2")
+      hooks.notice(QString::fromUtf8("DataPid = %1 вне диапазона 1..%2; используется %3")
                        .arg(frameLength)
+                       .arg(kLongest)
                        .arg(kDefaultDataPid));
   } else {
     settings_.dataPid = frameLength;
@@ -50,8 +77,8 @@ void Link::LoadSettings() {
   const QString writeRs485 = readStringSetting(*ini_, rs485, "WriteRs485", disable, disable);
   settings_.protocolOn = writeRs485 == QStringLiteral("Enabled");
 
-  MakeLogDirs();
-  OpenProtocol();
+  trace_.MakeLogDirs();
+  trace_.OpenProtocol();
 }
 
 QString Link::titleSuffix() const {
@@ -59,12 +86,17 @@ QString Link::titleSuffix() const {
 }
 
 QString Link::hostPath(const QString& stored) const {
+  return calorix::hostPath(stored, config_.dataRoot);
+}
+
+QString hostPath(const QString& stored, const QString& dataRoot) {
 #ifdef Q_OS_WIN
+  Q_UNUSED(dataRoot);
   return stored;
 #else
   QString path = stored;
   path.replace(u'\\', u'/');
-  QString root = config_.dataRoot;
+  QString root = dataRoot;
   if (root.isEmpty()) root = QDir::homePath() + QStringLiteral("/.local/share/calorix");
   const bool hasDrive =
       path.size() >= 2 && path[1] == u':' && path[0].unicode() < 0x80 && path[0].isLetter();

@@ -24,12 +24,6 @@ struct Timeouts {
   bool operator==(const Timeouts&) const = default;
 };
 
-inline constexpr Timeouts kNormalTimeouts{1800, 30, 6000, 30, 6000};
-// The read part of the drain set; DrainPort keeps the write part as it is.
-inline constexpr std::uint32_t kDrainReadInterval = 10;
-inline constexpr std::uint32_t kDrainReadPerByte = 3;
-inline constexpr std::uint32_t kDrainReadConstant = 10;
-
 struct LineSettings {
   std::int32_t baudRate = 115200;
   std::uint8_t byteSize = 8;

@@ -5,11 +5,13 @@
 
 #include <array>
 
+#include "core/ControllerMap.h"
+
 namespace calorix {
 
 inline constexpr std::array<qint32, 3> kLockedCodes{28316457, 6143872, 3870615};
 inline constexpr std::array<qint32, 3> kUnlockedCodes{61829374, 80471593, 57206148};
-inline constexpr qint32 kDefaultDataPid = 310;
+inline constexpr qint32 kDefaultDataPid = ctl::pidFrame::kDefaultLength;
 
 struct Settings {
   qint32 numPort = 2;
@@ -24,5 +26,10 @@ struct Settings {
   QString dirProtocol = QString::fromUtf8("Протоколы");
   bool protocolOn = false;  // "WriteRs485" reads exactly "Enabled"
 };
+
+// Where a stored path such as "C:\Данные Pidа" lives on this machine: a drive
+// letter maps to a folder under dataRoot (C: -> dataRoot/drive_c), an empty
+// dataRoot meaning ~/.local/share/calorix; backslashes are separators.
+QString hostPath(const QString& stored, const QString& dataRoot);
 
 }  // namespace calorix

@@ -79,36 +79,31 @@ bool PanelMirror::guarded(const std::function<void()>& action) {
 }
 
 void PanelMirror::note(const QString& line) {
-  link_.ProtocolLine = line;
-  link_.WriteProtocol(link_.ProtocolLine);
+  link_.WriteNote(line);
 }
 
 void PanelMirror::RdInd_IndPanel() {
   using namespace ctl;
   note(QString::fromUtf8("начало пп RdInd_IndPanel"));
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 60H 10H байт"));
-  link_.RdRam(ram::kIndication, ram::kIndicationReadBytes);
-  if (link_.FlagLinkBreak == 1) return;
+  const Link::View read = link_.RdRam(ram::kIndication, ram::kIndicationReadBytes);
+  if (link_.FlagLinkBreak() == 1) return;
   // Take the bytes before events run: the buffer belongs to the link.
   std::uint8_t indication[ram::kIndicationReadBytes];
-  std::copy_n(link_.ReadBuf.begin(), ram::kIndicationReadBytes, indication);
-  link_.ReadBuf[ram::kParameterDigits + 1 - ram::kIndication] &=
-      std::uint8_t(~indication::kCommaBit);
+  std::copy_n(read.begin(), ram::kIndicationReadBytes, indication);
   link_.clock().sleepMs(100);
   note(QString::fromUtf8("чтение ОЗУ индикации"));
   letEventsRun();
   paintIndication(panel::decodeIndication(indication, panel::BarVariant::ReadOut));
 
-  link_.RdRam(ram::kBlinkFlags, 1);
-  const std::uint8_t blink = link_.ReadBuf[0];
+  const std::uint8_t blink = link_.RdRam(ram::kBlinkFlags, 1)[0];
   link_.clock().sleepMs(100);
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 11H 1H байт FlagMigInd"));
   letEventsRun();
   BlinkFlags = blink;
 
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 2H 1H байт"));
-  link_.RdRam(ram::kFlags, 1);
-  const std::uint8_t state = link_.ReadBuf[0];
+  const std::uint8_t state = link_.RdRam(ram::kFlags, 1)[0];
   link_.clock().sleepMs(100);
   note(QString::fromUtf8("считывание вкл светодиода нагревателя"));
   letEventsRun();

@@ -199,8 +199,8 @@ void ServiceArea::readThermocouple() {
 void ServiceArea::readRamBytes() {
   const quint16 address = addressIn(EditAdrRdByte);
   const std::uint8_t count = std::uint8_t(ParseIntText(EditNumRdByte->text()));
-  link_.RdRam(address, count);
-  EditByteRD->setText(panel::ramBytesText(EditByteRD->text(), link_.ReadBuf.data(), count));
+  const Link::View read = link_.RdRam(address, count);
+  EditByteRD->setText(panel::ramBytesText(EditByteRD->text(), read.data(), count));
 }
 
 void ServiceArea::readTyped(int width) {
@@ -221,29 +221,18 @@ void ServiceArea::readTyped(int width) {
 }
 
 void ServiceArea::showLastReadBytes() {
-  for (int i = 0; i < 4; ++i) EditB[i]->setText(panel::readByteText(link_.LastReadBytes[i]));
+  for (int i = 0; i < 4; ++i) EditB[i]->setText(panel::readByteText(link_.LastReadBytes()[i]));
 }
 
 // ---- raw bytes ----------------------------------------------------------------
 
 void ServiceArea::rawByteWrite() {
-  const std::uint8_t byte = std::uint8_t(ParseIntText(Edit26->text()));
-  // Exactly one byte, whatever length the last exchange left (a PID frame
-  // read leaves several hundred).
-  link_.TransferCount = 1;
-  if (link_.RawWrite(&byte)) {
-    link_.status.code = 0;
-  } else {
-    link_.status.code = 255;
-    link_.status.text = status_text::writeFailed();
-  }
+  link_.WrRawByte(std::uint8_t(ParseIntText(Edit26->text())));
 }
 
 void ServiceArea::rawByteRead() {
-  std::uint8_t byte = 0;
-  link_.TransferCount = 1;
-  const std::uint32_t n = link_.RawRead(&byte);
-  Edit27->setText(QString::number(n > 0 ? byte : 0));
+  const Link::View read = link_.RdRaw(1);
+  Edit27->setText(QString::number(read.empty() ? 0 : read[0]));
 }
 
 // ---- keys of the service area ------------------------------------------------

@@ -117,16 +117,16 @@ void PuskRun::WriteRunLine() {
   namespace ram = ctl::ram;
   if (run.WorkLineDue == 0 && mirror(ram::kStageNumber) == 0) return;
   link.MakeTimeStamps();
-  const qint32 temperature = ctl::le32s(&link.RamMirror[ram::kTemperature]);
+  const qint32 temperature = ctl::le32s(&link.RamMirror()[ram::kTemperature]);
   const QStringList fields{
-      decimalText(run.WorkCounter), link.LineStamp, decimalText(mirror(ram::kProgramNumber)),
+      decimalText(run.WorkCounter), link.LineStamp(), decimalText(mirror(ram::kProgramNumber)),
       decimalText(mirror(ram::kStageNumber)), generalText(ctl::fromFraction8(temperature))};
   run.WorkLineDue = 0;
   link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
 }
 
 void PuskRun::ShowPanelFromMirror() {
-  view_.showPanelFromMirror(ctx_.link.RamMirror.data());
+  view_.showPanelFromMirror(ctx_.link.RamMirror().data());
 }
 
 }  // namespace calorix

@@ -41,7 +41,7 @@ class PuskRun : public QObject {
  private:
   void runTick();
   void stopSequence();
-  std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror[addr]; }
+  std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror()[addr]; }
   bool heaterOn() const;
 
   WindowContext& ctx_;

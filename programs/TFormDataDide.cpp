@@ -29,9 +29,6 @@ const char* const kHeaders[kGridColumns] = {"Ступень", "   Темпера
 constexpr qint64 kKeyPauseMs = 100;
 constexpr qint64 kCellEditPauseMs = 100;
 
-// Link status of a traced command that could not send all of its bytes.
-constexpr int kWriteFailed = 255;
-
 }  // namespace
 
 TFormDataDide::TFormDataDide(WindowContext& context, QWidget* parent)
@@ -144,9 +141,7 @@ void TFormDataDide::programChosen(int index) {
 }
 
 bool TFormDataDide::lastCommandSent() const {
-  // The last transfer of every traced command reads the controller's final
-  // reply byte: none there means the controller did not answer the command.
-  return ctx_.link.status.code != kWriteFailed && ctx_.link.TransferDone > 0;
+  return ctx_.link.lastFramedAnswered();
 }
 
 void TFormDataDide::selectProgram(int program) {
@@ -203,11 +198,10 @@ void TFormDataDide::save(int program) {
 
 bool TFormDataDide::writeStage(int program, int stage) {
   const auto record = encodeStage(edit_, stage);
-  std::copy(record.begin(), record.end(), ctx_.link.WriteBuf.begin());
   if (inProgramMemory(program))
-    ctx_.link.WrProgMem(stageProgMemAddress(program, stage), kStageBytes);
+    ctx_.link.WrProgMem(stageProgMemAddress(program, stage), record);
   else
-    ctx_.link.WrRam(stageRamAddress(program, stage), kStageBytes);
+    ctx_.link.WrRam(stageRamAddress(program, stage), record);
   return lastCommandSent();
 }
 
@@ -256,7 +250,7 @@ void TFormDataDide::load(int program) {
   // A read the controller did not answer in full decodes whatever the read
   // buffer holds; the traced layer does not tell.
   current_ = program;
-  read_ = decodeProgram(ctx_.link.ReadBuf.data());
+  read_ = decodeProgram(ctx_.link.ReadBuf().data());
 }
 
 void TFormDataDide::showReadTable() {

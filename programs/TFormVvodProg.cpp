@@ -113,7 +113,7 @@ void TFormVvodProg::readAll() {
       readProgress_->setValue(record);
       link.RdBlock(kTableRecordBytes, tableRecordAddress(record));
       // A failed read fills the row from whatever the block buffer holds.
-      const TableWords words = decodeTableRecord(link.BlockBuf.data());
+      const TableWords words = decodeTableRecord(link.BlockBuf().data());
       setCellText(record, 0, QString::number(record));
       for (int k = 0; k < kTableWords; ++k) setCellText(record, k + 1, QString::number(words[k]));
     }
@@ -136,8 +136,9 @@ void TFormVvodProg::writeAll() {
         requireInRange(value, kWordRange);
         words[k] = quint16(value);
       }
-      encodeTableRecord(words, link.BlockBuf.data());
-      link.WrBlock(kTableRecordBytes, tableRecordAddress(record));
+      std::array<std::uint8_t, kTableRecordBytes> bytes{};
+      encodeTableRecord(words, bytes.data());
+      link.WrBlock(tableRecordAddress(record), bytes);
     }
     link.SyncCmd();
   });

@@ -79,8 +79,8 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
 
 void TFormDopParam::readParameter(int index) {
   Link& link = ctx_.link;
-  link.RdRam(kParameters[index].address, kWordBytes);
-  fields_[index]->setText(QString::number(ctl::le16(link.ReadBuf.data())));
+  const Link::View read = link.RdRam(kParameters[index].address, kWordBytes);
+  fields_[index]->setText(QString::number(ctl::le16(read.data())));
 }
 
 void TFormDopParam::writeAll() {
@@ -88,8 +88,9 @@ void TFormDopParam::writeAll() {
   for (int i = 0; i < 3; ++i) {
     const qint32 value = ParseIntText(fields_[i]->text());
     requireInRange(value, kWordRange);
-    ctl::putLe16(link.WriteBuf.data(), std::uint16_t(value));
-    link.WrRam(kParameters[i].address, kWordBytes);
+    std::uint8_t bytes[kWordBytes];
+    ctl::putLe16(bytes, std::uint16_t(value));
+    link.WrRam(kParameters[i].address, bytes);
   }
 }
 

@@ -120,8 +120,7 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
 
 void TFormDopRAM::readIndication() {
   Link& link = ctx_.link;
-  link.RdRam(ctl::ram::kIndication, kShownBytes);
-  const auto& b = link.ReadBuf;
+  const Link::View b = link.RdRam(ctl::ram::kIndication, kShownBytes);
   digits01_->setText(hexPair(b[0], b[1]));
   digits23_->setText(hexPair(b[2], b[3]));
   digits4567_->setText(hexPair(b[4], b[5]) + " " + hexPair(b[6], b[7]));
@@ -129,8 +128,9 @@ void TFormDopRAM::readIndication() {
 
 void TFormDopRAM::readRegister() {
   Link& link = ctx_.link;
-  link.RdRam(ctl::Addr(ctl::ram::kRegisters + registerBox_->currentIndex()), 1);
-  for (int k = 0; k < 8; ++k) bitShown_[k]->setChecked((link.ReadBuf[0] >> k) & 1);
+  const Link::View read =
+      link.RdRam(ctl::Addr(ctl::ram::kRegisters + registerBox_->currentIndex()), 1);
+  for (int k = 0; k < 8; ++k) bitShown_[k]->setChecked((read[0] >> k) & 1);
 }
 
 void TFormDopRAM::changeRegister() {
@@ -154,9 +154,9 @@ void TFormDopRAM::dumpRom() {
   Link& link = ctx_.link;
   link.RdRom(quint16(address), std::uint8_t(count));
   if (count < 1) return;
-  QString text = hex2(link.ReadBuf[0]);
+  QString text = hex2(link.ReadBuf()[0]);
   for (int i = 1; i < std::min<int>(count, kShownBytes); ++i)
-    text += " " + hex2(link.ReadBuf[i]) + " ";
+    text += " " + hex2(link.ReadBuf()[i]) + " ";
   romBytes_->setText(text);
 }
 

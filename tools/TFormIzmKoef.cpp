@@ -139,7 +139,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
 }
 
 qint32 TFormIzmKoef::blockRaw() const {
-  return ctl::le32s(ctx_.link.BlockBuf.data());
+  return ctl::le32s(ctx_.link.BlockBuf().data());
 }
 
 void TFormIzmKoef::readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
@@ -173,8 +173,9 @@ bool TFormIzmKoef::writeFields(std::span<const CoefField> fields, std::span<QLin
       ctx_.messages.show(encoded.error);
       return false;
     }
-    ctl::putLe32(link.BlockBuf.data(), quint32(*encoded.raw));
-    link.WrBlock(kCoefWordBytes, fields[i].address);
+    std::uint8_t bytes[kCoefWordBytes];
+    ctl::putLe32(bytes, quint32(*encoded.raw));
+    link.WrBlock(fields[i].address, bytes);
     if (bar) bar->setValue(int(i) + 1);
     if (signFlags && value < 0) *signFlags = withPidSign(*signFlags, int(i));
   }
@@ -201,7 +202,7 @@ void TFormIzmKoef::readPidGroup() {
   }
   link.RdBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
   bar->setValue(int(kPidFields.size()) + 1);
-  const quint16 flags = ctl::le16(link.BlockBuf.data());
+  const quint16 flags = ctl::le16(link.BlockBuf().data());
   for (std::size_t i = 0; i < kPidFields.size(); ++i)
     if (pidSignSet(flags, int(i))) pid_[i]->setText("-" + pid_[i]->text());
   link.SyncCmd();
@@ -216,8 +217,9 @@ void TFormIzmKoef::writePidGroup() {
   bar->setValue(0);
   quint16 flags = 0;
   if (writeFields(kPidFields, pid_, bar, &flags)) {
-    ctl::putLe16(link.BlockBuf.data(), flags);
-    link.WrBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
+    std::uint8_t bytes[kSignFlagBytes];
+    ctl::putLe16(bytes, flags);
+    link.WrBlock(ctl::block::kPidSignFlags, bytes);
     bar->setValue(int(kPidFields.size()) + 1);
   }
   link.SyncCmd();

@@ -120,10 +120,9 @@ TEST(OpenPort, UnusablePortNumbersFailWithErrAndKeepTheirText) {
     EXPECT_EQ(f.control, QStringList{"Err"});
     EXPECT_EQ(f.link->settings().portText, number);
     EXPECT_TRUE(f.link->deviceName().isEmpty());
-    f.link->TransferCount = 1;
-    std::uint8_t b = 0;
-    EXPECT_FALSE(f.link->RawWrite(&b));
-    EXPECT_EQ(f.link->RawRead(&b), 0u);
+    EXPECT_FALSE(f.link->WrRawByte(0x40));
+    EXPECT_EQ(f.link->status().code, 255);
+    EXPECT_TRUE(f.link->RdRaw(1).empty());
   }
 }
 

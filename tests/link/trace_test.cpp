@@ -11,6 +11,7 @@
 #include "core/Abort.h"
 #include "core/Cp1251.h"
 #include "link/Link.h"
+#include "tests/link/UnitRig.h"
 #include "tests/support/ScriptPeer.h"
 
 namespace calorix {
@@ -19,12 +20,16 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testing::ScriptLink;
 using testing::traceTexts;
+using testing::UnitRig;
 
 const QDate kDay(2026, 3, 5);
 
 // Makes the wall clock read `time` now.
+void setWallTime(VirtualClock& clock, QTime time) {
+  clock.setLocalStart(QDateTime(kDay, time).addMSecs(-clock.nowMs()));
+}
 void setWallTime(ScriptLink& s, QTime time) {
-  s.clock().setLocalStart(QDateTime(kDay, time).addMSecs(-s.clock().nowMs()));
+  setWallTime(s.clock(), time);
 }
 
 QByteArray crlf(const QStringList& lines) {
@@ -36,17 +41,16 @@ QByteArray crlf(const QStringList& lines) {
 const QString kFirst = QString::fromUtf8("Данные работы RS485   ");
 
 TEST(Trace, OneKeyByteAndItsEchoLeaveTheDocumentedLines) {
-  ScriptLink s;
-  s.start(true);
-  const QString path = s.link().protocolPath();
-  setWallTime(s, QTime(12, 3, 7, 450));
-  s.peer().answerDelayMs = 15;
-  s.link().FrameBuf[0] = 0x08;
-  ASSERT_TRUE(s.link().TracedWrite(QString()));
-  s.link().TransferCount = 1;
-  s.link().TracedRead(QString());
+  UnitRig r;
+  const QString path = r.trace.protocolPath();
+  setWallTime(r.clock, QTime(12, 3, 7, 450));
+  r.peer.answerDelayMs = 15;
+  ASSERT_TRUE(r.framed.TracedWrite(0x08, QString()));
+  EXPECT_EQ(r.peer.received, Bytes{0x08});
+  const auto got = r.framed.TracedRead(1, QString());
+  EXPECT_EQ(Bytes(got.begin(), got.end()), Bytes{0x08});
   EXPECT_EQ(
-      s.fileBytes(path),
+      r.fileBytes(path),
       crlf({kFirst, QString::fromUtf8("12:03:07:45 WriteFile 1 код 08 записалось в буфер порта"),
             QString::fromUtf8("12:03:07:46 ReadFile 1 код из 1 за время 00:15  Чтение выполнено "),
             QString::fromUtf8("12:03:07:46 1 код 08")}));
@@ -85,36 +89,33 @@ TEST(Trace, SwitchOffKeepsOnlyTheFirstLineAndTheBreakLines) {
 }
 
 TEST(Trace, SixteenByteReadShowsTheFirstFourBytes) {
-  ScriptLink s;
-  s.start(true);
+  UnitRig r;
   Bytes data;
   for (int i = 0; i < 16; ++i) data.push_back(std::uint8_t(0xF0 + i));
-  s.peer().sendAt(s.clock().nowMs(), data);
-  s.link().TransferCount = 16;
-  s.link().TracedRead(QString());
+  r.peer.sendAt(r.clock.nowMs(), data);
+  const auto got = r.framed.TracedRead(16, QString());
+  EXPECT_EQ(Bytes(got.begin(), got.end()), data);
   EXPECT_EQ(
-      traceTexts(s.link().protocolPath()),
+      traceTexts(r.trace.protocolPath()),
       (QStringList{QString::fromUtf8("ReadFile 16 код из 16 за время 00:00  Чтение выполнено "),
                    QString::fromUtf8("первые 4 кода F0 F1 F2 F3")}));
 }
 
 TEST(Trace, ShortReadBreaksOffAndTheBytesFollowInTheNewFile) {
-  ScriptLink s;
-  s.start(true);
-  const QString old = s.link().protocolPath();
-  s.peer().sendAt(s.clock().nowMs(), {0xAB});
-  s.link().TransferCount = 3;
-  s.link().TracedRead(QString());
+  UnitRig r;
+  const QString old = r.trace.protocolPath();
+  r.peer.sendAt(r.clock.nowMs(), {0xAB});
+  EXPECT_EQ(r.framed.TracedRead(3, QString()).size(), 1u);
   // One byte, then the gap between bytes ran out.
   EXPECT_EQ(traceTexts(old),
             (QStringList{QString::fromUtf8(
                              "ReadFile 1 код из 3 за время 01:800  Ошибка чтения - мало данных"),
                          QString::fromUtf8("Разрыв файла протокола")}));
-  ASSERT_NE(s.link().protocolPath(), old);
-  EXPECT_EQ(traceTexts(s.link().protocolPath()),
+  ASSERT_NE(r.trace.protocolPath(), old);
+  EXPECT_EQ(traceTexts(r.trace.protocolPath()),
             (QStringList{QString::fromUtf8("Продолжение файла протокола после ошибки"),
                          QString::fromUtf8("1 код AB")}));
-  EXPECT_EQ(s.link().FlagLinkBreak, 0);
+  EXPECT_EQ(r.state.FlagLinkBreak, 0);
 }
 
 struct DurationCase {
@@ -129,12 +130,10 @@ void PrintTo(const DurationCase& c, std::ostream* os) {
 class ReadDuration : public ::testing::TestWithParam<DurationCase> {};
 
 TEST_P(ReadDuration, SecondsTwoDigitsMillisecondsPaddedOnlyWhenOneDigit) {
-  ScriptLink s;
-  s.start(true);
-  s.peer().sendAt(s.clock().nowMs() + GetParam().delayMs, {0x01});
-  s.link().TransferCount = 1;
-  s.link().TracedRead(QString());
-  const QStringList lines = traceTexts(s.link().protocolPath());
+  UnitRig r;
+  r.peer.sendAt(r.clock.nowMs() + GetParam().delayMs, {0x01});
+  r.framed.TracedRead(1, QString());
+  const QStringList lines = traceTexts(r.trace.protocolPath());
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(
       lines[0],
@@ -155,8 +154,8 @@ TEST(Trace, StampHundredthsFromMilliseconds) {
   for (const auto& [ms, text] : cases) {
     setWallTime(s, QTime(23, 59, 58, ms));
     s.link().MakeTimeStamps();
-    EXPECT_EQ(s.link().ProtStamp, QStringLiteral("23:59:58:%1 ").arg(text)) << ms;
-    EXPECT_EQ(s.link().LineStamp, QStringLiteral("23:59:58 ")) << ms;
+    EXPECT_EQ(s.link().ProtStamp(), QStringLiteral("23:59:58:%1 ").arg(text)) << ms;
+    EXPECT_EQ(s.link().LineStamp(), QStringLiteral("23:59:58 ")) << ms;
   }
 }
 
@@ -164,13 +163,11 @@ TEST(Trace, StampHundredthsFromMilliseconds) {
 TEST(Trace, ReadOfTenSecondsOrMoreSetsTheBreakFlagOnly) {
   for (const auto& [gapMs, breaks] :
        std::vector<std::pair<qint64, bool>>{{32, false}, {33, true}}) {
-    ScriptLink s;
-    s.start(true);
-    s.peer().sendAt(s.clock().nowMs(), Bytes(310, 0x11), gapMs);
-    s.link().TransferCount = 310;
-    s.link().TracedRead(QString());
-    const QStringList lines = traceTexts(s.link().protocolPath());
-    EXPECT_EQ(s.link().FlagLinkBreak, breaks ? 1 : 0) << gapMs;
+    UnitRig r;
+    r.peer.sendAt(r.clock.nowMs(), Bytes(310, 0x11), gapMs);
+    r.framed.TracedRead(310, QString());
+    const QStringList lines = traceTexts(r.trace.protocolPath());
+    EXPECT_EQ(r.state.FlagLinkBreak, breaks ? 1 : 0) << gapMs;
     EXPECT_EQ(lines.size(), breaks ? 0 : 2) << gapMs;
   }
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/ControllerMap.h"
 #include "core/Cp1251.h"
 
 namespace calorix::testing {
@@ -51,6 +52,13 @@ QString LinkHarness::iniText() const {
   QFile file(iniPath());
   if (!file.open(QIODevice::ReadOnly)) return QString();
   return cp1251::decode(file.readAll());
+}
+
+void LinkHarness::breakLink() {
+  MemoryPort* open = port();
+  if (open) open->setGone(true);
+  link_->SendPanelKey(ctl::panelKey::kRelease);
+  if (open) open->setGone(false);
 }
 
 void LinkHarness::start(const QString& iniText) {

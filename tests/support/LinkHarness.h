@@ -36,6 +36,10 @@ class LinkHarness {
   // Writes iniText (as given, in Windows-1251) to ZaroZ.ini unless it is
   // empty, then runs LoadSettings. AbortAction from it passes through.
   void start(const QString& iniText = QString());
+  // Breaks the link as a lost line does: a framed command whose first write
+  // fails sets FlagLinkBreak (and status 255); then the line comes back. The
+  // protocol goes on in a new file; the controller hears nothing.
+  void breakLink();
   // Writes ZaroZ.ini without loading (for tests that call LoadSettings).
   void writeIni(const QString& iniText);
   // ZaroZ.ini as it is on disk, decoded.

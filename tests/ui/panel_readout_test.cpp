@@ -60,7 +60,8 @@ TEST_F(ReadOutTest, PaintsDisplaysBarsLampsAndHeaterFromTheControllerBytes) {
 }
 
 TEST_F(ReadOutTest, BrokenLinkStopsAfterTheFirstReadAndLeavesThePanelAlone) {
-  h.link().FlagLinkBreak = 1;
+  h.breakLink();
+  ASSERT_EQ(h.link().FlagLinkBreak(), 1);
   setRam(0x60, {1, 2, 3, 4});
   press("Button33");
   EXPECT_EQ(text("EditProg"), QStringLiteral("8.8."));

@@ -12,7 +12,7 @@
 #include "core/NumberText.h"
 #include "link/Link.h"
 #include "pid/PidFrameDecode.h"
-#include "tests/support/ScriptPeer.h"
+#include "tests/link/UnitRig.h"
 
 namespace calorix::pid {
 
@@ -181,18 +181,19 @@ TEST(PidFrameDisplay, ShortImageReadsZerosPastItsEnd) {
 
 TEST(PidFrameDisplay, SpeedFieldsShowWhatEarlierReadsLeftBeyondAShortFrame) {
   SeparatorScope comma(u',');
-  testing::ScriptLink s;
-  s.start(false);  // DataPid 310: mirror 0x173..0x17F lie beyond the frame
-  Link& link = s.link();
-  // Frame bytes 311.. (mirror 0x174..) as an earlier read left them.
-  link.FrameBuf.fill(0);
+  // The link's units; with a frame of 310 bytes mirror 0x173..0x17F lie beyond it.
+  testing::UnitRig r(false);
+  // Frame bytes 311.. (mirror 0x174..) as an earlier, longer read left them.
   const int speedAt = ram::kHeatingSpeed - ctl::pidFrame::kRamAddress + ctl::pidFrame::kRamFrom;
   const std::uint8_t stale[] = {0x80, 0x01, 0x00, 0x80, 0x40, 0x01, 0, 0, 0, 0, 0x02, 0};
-  std::copy(std::begin(stale), std::end(stale), link.FrameBuf.begin() + speedAt);
-  s.peer().sendAt(s.clock().nowMs(), std::vector<std::uint8_t>(310, 0x11));
-  link.RdPidFrame();
+  std::vector<std::uint8_t> earlier(speedAt + std::size(stale), 0);
+  std::copy(std::begin(stale), std::end(stale), earlier.begin() + speedAt);
+  r.peer.sendAt(r.clock.nowMs(), earlier);
+  r.framed.TracedRead(std::uint32_t(earlier.size()), QString());
+  r.peer.sendAt(r.clock.nowMs(), std::vector<std::uint8_t>(310, 0x11));
+  r.framed.RdPidFrame(310);
   PrevErr prev;
-  const FieldTexts rows = decodePidValues(RamImage(link.RamMirror), prev);
+  const FieldTexts rows = decodePidValues(RamImage(r.framed.RamMirror()), prev);
   EXPECT_EQ(textOf(rows, "Edit4"), "-1,5");
   EXPECT_EQ(textOf(rows, "Edit8"), "1,25");
   EXPECT_EQ(textOf(rows, "Edit9"), "2");

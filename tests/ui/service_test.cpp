@@ -121,14 +121,14 @@ TEST_F(ServiceTest, TypedReadsShowTheLastReadBytesHighestLeftmost) {
 }
 
 TEST_F(ServiceTest, RawByteWriteSendsExactlyOneByteAfterAFrameRead) {
-  h.link().TransferCount = 310;  // as a PID frame read leaves it
-  click("Button20");             // nothing pending
+  h.link().RdPidFrame();  // leaves the frame length as the last transfer
+  click("Button20");      // nothing pending
   EXPECT_EQ(text("Edit27"), QStringLiteral("0"));
-  h.link().TransferCount = 310;
+  h.link().RdPidFrame();
   setEdit("Edit26", QStringLiteral("$141"));
   click("Button19");
   EXPECT_EQ(received(), Bytes{0x41});
-  EXPECT_EQ(h.link().status.code, 0);
+  EXPECT_EQ(h.link().status().code, 0);
 }
 
 TEST_F(ServiceTest, StopHeatWorksWhileTheLinkIsBusy) {

@@ -1,9 +1,8 @@
-// The exchange trace (protocol file) and the data log: dated directories,
-// file names from the time of day, stamps, the lines of every traced transfer.
-// Both files are Windows-1251 with CR LF. Every line reaches the disk before
-// the operation that wrote it returns (the lines of one framed command
-// together, when it ends), so nothing is lost when the console stops; a file
-// that cannot be created or written ends the action in progress.
+// Every line reaches the disk before the operation that wrote it returns (the
+// lines of one framed command together, when it ends), so nothing is lost when
+// the console stops.
+#include "link/TraceFiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTime>
@@ -12,7 +11,6 @@
 
 #include "core/Abort.h"
 #include "core/Cp1251.h"
-#include "link/Link.h"
 
 namespace calorix {
 
@@ -21,8 +19,6 @@ namespace {
 // The roll-over test counts the file in whole blocks of 128 bytes.
 constexpr qint64 kRollBlock = 128;
 constexpr qint64 kRollSize = 1000000;
-// A read that lasted this long means the line is gone: nothing is traced.
-constexpr qint64 kBreakReadMs = 10000;
 // Names tried for files started within the same second.
 constexpr int kMaxSameSecond = 9999;
 
@@ -63,16 +59,17 @@ QString durationText(qint64 ms) {
 }
 
 // The received bytes as the protocol's second line shows them.
-QString bytesLine(const std::uint8_t* bytes, std::uint32_t n) {
+QString bytesLine(std::span<const std::uint8_t> bytes) {
+  const std::size_t n = bytes.size();
   QString head;
   if (n == 1)
     head = QString::fromUtf8("1 код ");
   else if (n <= 4)
-    head = QString::fromUtf8("%1 кода ").arg(n);
+    head = QString::fromUtf8("%1 кода ").arg(uint(n));
   else
     head = QString::fromUtf8("первые 4 кода ");
   QStringList hex;
-  for (std::uint32_t i = 0; i < std::min<std::uint32_t>(n, 4); ++i) hex << hex2(bytes[i]);
+  for (std::uint8_t b : bytes.first(std::min<std::size_t>(n, 4))) hex << hex2(b);
   return head + hex.join(QLatin1Char(' '));
 }
 
@@ -85,11 +82,16 @@ void closeChecked(QFile& file) {
 
 }  // namespace
 
+TraceFiles::TraceFiles(Clock& clock, const Settings& settings, QString dataRoot)
+    : clock_(clock), settings_(settings), dataRoot_(std::move(dataRoot)) {}
+
+TraceFiles::~TraceFiles() = default;
+
 // ---- directories and files ------------------------------------------------
 
-void Link::MakeLogDirs() {
-  const QDate today = clock().localNow().date();
-  const QString root = settings().dirAll;
+void TraceFiles::MakeLogDirs() {
+  const QDate today = clock_.localNow().date();
+  const QString root = settings_.dirAll;
   const QStringList dated{QString::number(today.year()).rightJustified(4, QLatin1Char('0')),
                           twoDigits(today.month()), twoDigits(today.day())};
   // One level at a time; a level that cannot be created is passed over (the
@@ -98,21 +100,21 @@ void Link::MakeLogDirs() {
     QString stored = root + QLatin1Char('\\') + sub;
     // The root of a drive-letter path lives under the data root, which may
     // itself be missing on a fresh machine.
-    QDir().mkpath(hostPath(root));
-    QDir().mkdir(hostPath(stored));
+    QDir().mkpath(hostPath(root, dataRoot_));
+    QDir().mkdir(hostPath(stored, dataRoot_));
     for (const QString& level : dated) {
       stored += QLatin1Char('\\') + level;
-      QDir().mkdir(hostPath(stored));
+      QDir().mkdir(hostPath(stored, dataRoot_));
     }
-    return hostPath(stored);
+    return hostPath(stored, dataRoot_);
   };
-  dataDir_ = makeLevels(settings().dirProtocol);
-  protocolDir_ = makeLevels(ProtocolSubdir);
+  dataDir_ = makeLevels(settings_.dirProtocol);
+  protocolDir_ = makeLevels(protocolSubdir_);
 }
 
-QString Link::newLogFileName(const QString& dir) {
+QString TraceFiles::newLogFileName(const QString& dir) {
   MakeFileStamp();
-  const QString base = QDir(dir).filePath(FileStamp + QStringLiteral(" Data"));
+  const QString base = QDir(dir).filePath(fileStamp_ + QStringLiteral(" Data"));
   QString path = base + QStringLiteral(".txt");
   // A second file started within the same second never empties the first.
   for (int n = 2; QFileInfo::exists(path) && n <= kMaxSameSecond; ++n)
@@ -127,7 +129,7 @@ static void startLogFile(QFile& file, const QString& path) {
     throw AbortAction(QString::fromUtf8("Не удалось создать файл %1").arg(nativePath(path)));
 }
 
-void Link::appendLine(QFile& file, const QString& line) {
+void TraceFiles::appendLine(QFile& file, const QString& line) {
   QByteArray bytes = cp1251::encode(line);
   bytes.append("\r\n");
   const bool batched = &file == &protocolFile_ && commandDepth_ > 0;
@@ -135,7 +137,7 @@ void Link::appendLine(QFile& file, const QString& line) {
   if (&file == &protocolFile_) protocolSize_ += bytes.size();
 }
 
-void Link::tracedCommand(const std::function<void()>& command) {
+void TraceFiles::tracedCommand(const std::function<void()>& command) {
   ++commandDepth_;
   try {
     command();
@@ -149,39 +151,34 @@ void Link::tracedCommand(const std::function<void()>& command) {
     throw writeError(protocolFile_);
 }
 
-void Link::flushFiles() {
-  if (protocolFile_.isOpen() && !protocolFile_.flush()) throw writeError(protocolFile_);
-  if (dataLog_.isOpen() && !dataLog_.flush()) throw writeError(dataLog_);
-}
-
-void Link::OpenProtocol() {
+void TraceFiles::OpenProtocol() {
   closeChecked(protocolFile_);
   startLogFile(protocolFile_, newLogFileName(protocolDir_));
   protocolSize_ = 0;
   appendLine(protocolFile_, QString::fromUtf8("Данные работы RS485   "));
 }
 
-void Link::CloseProtocol() {
+void TraceFiles::CloseProtocol() {
   closeChecked(protocolFile_);
 }
 
-void Link::OpenDataLog() {
+void TraceFiles::OpenDataLog() {
   // The callers do not always close the previous log first.
   closeChecked(dataLog_);
   startLogFile(dataLog_, newLogFileName(dataDir_));
 }
 
-void Link::CloseDataLog() {
+void TraceFiles::CloseDataLog() {
   closeChecked(dataLog_);
 }
 
-void Link::WriteDataLog(const QString& line) {
+void TraceFiles::WriteDataLog(const QString& line) {
   if (dataLog_.isOpen()) appendLine(dataLog_, line);
 }
 
-void Link::WriteDataLine(const std::array<QString, 8>& fields) {
+void TraceFiles::WriteDataLine(const std::array<QString, 8>& fields) {
   MakeTimeStamps();
-  QString line = LineStamp;
+  QString line = lineStamp_;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     QString text = fields[i];
     // EditPUV, EditDUV, EditIUV: the first decimal point becomes a comma.
@@ -196,14 +193,14 @@ void Link::WriteDataLine(const std::array<QString, 8>& fields) {
 
 // ---- stamps ---------------------------------------------------------------
 
-void Link::MakeFileStamp() {
-  const QTime t = clock().localNow().time();
-  FileStamp = twoDigits(t.hour()) + QLatin1Char('_') + twoDigits(t.minute()) + QLatin1Char('_') +
-              twoDigits(t.second());
+void TraceFiles::MakeFileStamp() {
+  const QTime t = clock_.localNow().time();
+  fileStamp_ = twoDigits(t.hour()) + QLatin1Char('_') + twoDigits(t.minute()) + QLatin1Char('_') +
+               twoDigits(t.second());
 }
 
-void Link::MakeTimeStamps() {
-  const QTime t = clock().localNow().time();
+void TraceFiles::MakeTimeStamps() {
+  const QTime t = clock_.localNow().time();
   // "HH:MM:SS:hh ": hundredths from the milliseconds, 7 -> 07, 45 -> 45, 456 -> 45.
   char s[12] = {0, 0, ':', 0, 0, ':', 0, 0, ':', 0, 0, ' '};
   putTwoDigits(s, t.hour());
@@ -211,82 +208,75 @@ void Link::MakeTimeStamps() {
   putTwoDigits(s + 6, t.second());
   const int ms = t.msec();
   putTwoDigits(s + 9, ms < 100 ? ms : ms / 10);
-  ProtStamp = QString::fromLatin1(s, 12);
+  protStamp_ = QString::fromLatin1(s, 12);
   s[8] = ' ';
-  LineStamp = QString::fromLatin1(s, 9);
+  lineStamp_ = QString::fromLatin1(s, 9);
 }
 
 // ---- protocol lines -------------------------------------------------------
 
-void Link::WriteProtocol(const QString& text) {
+void TraceFiles::WriteProtocol(const QString& text) {
   // A protocol file that could not be created has been reported already.
-  if (!settings().protocolOn || !protocolFile_.isOpen()) return;
+  if (!settings_.protocolOn || !protocolFile_.isOpen()) return;
   if (protocolSize_ / kRollBlock * kRollBlock >= kRollSize) {
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
     OpenProtocol();
     appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола"));
   }
   MakeTimeStamps();
-  appendLine(protocolFile_, ProtStamp + text);
+  appendLine(protocolFile_, protStamp_ + text);
 }
 
-void Link::WriteProtocolDirect(const QString& text) {
+void TraceFiles::WriteProtocolDirect(const QString& text) {
   if (!protocolFile_.isOpen()) return;
   MakeTimeStamps();
-  appendLine(protocolFile_, ProtStamp + text);
+  appendLine(protocolFile_, protStamp_ + text);
 }
 
-void Link::breakOffAfterError() {
+void TraceFiles::breakOffAfterError() {
   if (protocolFile_.isOpen())
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
   OpenProtocol();
   appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола после ошибки"));
 }
 
-bool Link::TracedWrite(const QString& label) {
-  static const QString kWriteHead = QString::fromUtf8("WriteFile 1 код ");
-  static const QString kWritten = QString::fromUtf8(" записалось в буфер порта");
-  ProtocolLine = kWriteHead + hex2(FrameBuf[0]);
-  TransferCount = 1;  // every traced write is one byte, byte 0 of the frame buffer
-  if (RawWrite(FrameBuf.data())) {
-    ProtocolLine += kWritten;
-    WriteProtocol(ProtocolLine);
-    return true;
-  }
-  // The flag first: a trace that cannot be continued must not hide the break.
-  FlagLinkBreak = 1;
-  ProtocolLine += QString::fromUtf8(" ошибка 255 - не записалось в буфер порта");
-  WriteProtocol(ProtocolLine);
-  ProtocolLine += QString::fromUtf8(" ошибка - неизвестная переменная ") + label;
-  WriteProtocol(ProtocolLine);
-  breakOffAfterError();
-  return false;
+void TraceFiles::WriteNote(const QString& text) {
+  protocolLine_ = text;
+  WriteProtocol(protocolLine_);
 }
 
-void Link::TracedRead(const QString& /*label*/) {
-  // The frame buffer holds 512 bytes; a longer read could not land anywhere.
-  TransferCount = std::min<std::uint32_t>(TransferCount, FrameBuf.size());
-  const qint64 started = clock().nowMs();
-  const std::uint32_t n = RawRead(FrameBuf.data());
-  const qint64 took = clock().nowMs() - started;
-  if (took >= kBreakReadMs) {
-    FlagLinkBreak = 1;
+void TraceFiles::traceWrite(std::uint8_t byte, bool written, const QString& label) {
+  static const QString kWriteHead = QString::fromUtf8("WriteFile 1 код ");
+  static const QString kWritten = QString::fromUtf8(" записалось в буфер порта");
+  protocolLine_ = kWriteHead + hex2(byte);
+  if (written) {
+    protocolLine_ += kWritten;
+    WriteProtocol(protocolLine_);
     return;
   }
+  protocolLine_ += QString::fromUtf8(" ошибка 255 - не записалось в буфер порта");
+  WriteProtocol(protocolLine_);
+  protocolLine_ += QString::fromUtf8(" ошибка - неизвестная переменная ") + label;
+  WriteProtocol(protocolLine_);
+  breakOffAfterError();
+}
+
+void TraceFiles::traceRead(std::uint32_t asked, std::span<const std::uint8_t> got, qint64 tookMs) {
   static const QString kReadHead = QString::fromUtf8("ReadFile %1 код из %2 за время ");
   static const QString kReadDone = QString::fromUtf8(" Чтение выполнено ");
-  ProtocolLine = kReadHead.arg(n).arg(TransferCount) + durationText(took) + QLatin1Char(' ');
-  if (n < TransferCount) {
-    ProtocolLine += QString::fromUtf8(" Ошибка чтения - мало данных");
-    WriteProtocol(ProtocolLine);
+  protocolLine_ =
+      kReadHead.arg(uint(got.size())).arg(asked) + durationText(tookMs) + QLatin1Char(' ');
+  if (got.size() < asked) {
+    protocolLine_ += QString::fromUtf8(" Ошибка чтения - мало данных");
+    WriteProtocol(protocolLine_);
     breakOffAfterError();
   } else {
-    ProtocolLine += kReadDone;
-    WriteProtocol(ProtocolLine);
+    protocolLine_ += kReadDone;
+    WriteProtocol(protocolLine_);
   }
-  if (n >= 1) {
-    ProtocolLine = bytesLine(FrameBuf.data(), n);
-    WriteProtocol(ProtocolLine);
+  if (!got.empty()) {
+    protocolLine_ = bytesLine(got);
+    WriteProtocol(protocolLine_);
   }
 }
 

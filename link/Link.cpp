@@ -1,0 +1,60 @@
+// The facade: the units wired together, and the raw port operations that
+// belong to no command layer (the service buttons' raw byte, the telemetry
+// stream's blocks).
+#include "link/Link.h"
+
+#include <algorithm>
+
+namespace calorix {
+
+namespace {
+
+Clock& fallbackClock() {
+  static RealClock clock;
+  return clock;
+}
+
+LinkConfig withClock(LinkConfig config) {
+  if (!config.clock) config.clock = &fallbackClock();
+  return config;
+}
+
+}  // namespace
+
+Link::Link(LinkConfig config)
+    : config_(withClock(std::move(config))),
+      ini_(std::make_unique<IniFile>(config_.iniPath)),
+      trace_(*config_.clock, settings_, config_.dataRoot),
+      plain_(transport_, *config_.clock, state_, hooks),
+      framed_(transport_, trace_, *config_.clock, state_) {}
+
+Link::~Link() = default;
+
+bool Link::WrRawByte(std::uint8_t byte) {
+  const std::array<std::uint8_t, 1> bytes{byte};
+  if (!transport_.RawWrite(bytes)) {
+    state_.setWriteFailed();
+    return false;
+  }
+  state_.status.code = 0;
+  return true;
+}
+
+Link::View Link::RdRaw(std::uint32_t count) {
+  count = std::min<std::uint32_t>(count, rawBuf_.size());
+  const std::uint32_t n = transport_.RawRead(std::span(rawBuf_).first(count));
+  return View(rawBuf_).first(n);
+}
+
+Link::View Link::RdStreamBlock(std::uint32_t count) {
+  const View got = RdRaw(count);
+  // Nothing at all is a pause in the stream; part of a block means it is lost.
+  if (!got.empty() && got.size() < count) state_.status = {1, status_text::noAnswer()};
+  return got;
+}
+
+void Link::RdPidFrame() {
+  framed_.RdPidFrame(std::uint32_t(std::max(0, settings_.dataPid)));
+}
+
+}  // namespace calorix
