@@ -29,6 +29,8 @@ class LineOutput {
   // True once for a command byte equal to the armed refusal.
   bool takeRefusal(std::uint8_t code);
 
+  // Bytes queued and not yet taken.
+  std::size_t queuedBytes() const { return queue_.size(); }
   // When the next queued or filler byte is due.
   std::optional<qint64> nextOutputTime() const;
   // Up to max bytes due at now.

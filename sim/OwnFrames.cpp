@@ -43,14 +43,15 @@ std::optional<qint64> OwnFrames::nextDue() const {
 }
 
 void OwnFrames::sendDue(qint64 at) {
+  const bool lineFree = output_.queuedBytes() < kMaxBacklogBytes;
   if (pidActive_ && nextPidAt_ <= at) {
-    sendPidFrame(at);
+    if (lineFree) sendPidFrame(at);
     const qint64 cycle = atLeastOneMs(options_.cycleMs);
     nextPidAt_ += cycle;
     if (nextPidAt_ <= at) nextPidAt_ = at + cycle;
   }
   if (telemetryOn_ && nextTelemetryAt_ <= at) {
-    sendTelemetryFrame(at);
+    if (lineFree) sendTelemetryFrame(at);
     const qint64 period = atLeastOneMs(options_.telemetryPeriodMs);
     nextTelemetryAt_ += period;
     if (nextTelemetryAt_ <= at) nextTelemetryAt_ = at + period;

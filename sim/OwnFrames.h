@@ -35,6 +35,12 @@ class OwnFrames {
   // received is not made up.
   void sendDue(qint64 at);
 
+  // Nobody reading: a real line loses what the receiver cannot hold. A frame
+  // that falls due while this much is still waiting to be taken is left out
+  // whole, so that a stream at line rate that nobody reads cannot grow the
+  // emulator without end.
+  static constexpr std::size_t kMaxBacklogBytes = 64 * 1024;
+
  private:
   std::vector<std::uint8_t> pidFrame() const;
   void sendPidFrame(qint64 at);

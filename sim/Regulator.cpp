@@ -79,6 +79,9 @@ void Regulator::writeCoefficients(ControllerMemory& m, double measuredC) const {
 
 void Regulator::regulate(ControllerMemory& m, double dt, const ProgramRunner& runner,
                          double measuredC) {
+  // With the heater off the regulator rests: what it shows is current, with no
+  // sums left over from a run that has stopped or ended.
+  if (!runner.heaterOn()) reset();
   writeCoefficients(m, measuredC);
   const double kp = coefficient(m, ram::kPK);
   const double ki = coefficient(m, ram::kIK);
