@@ -13,9 +13,7 @@ namespace {
 
 using namespace ctl;
 
-constexpr int kRoomSensorSteps = 16;           // a 1/16 °C sensor
-constexpr std::uint8_t kRoomWholeBits = 0x7F;  // whole degrees, below 128
-constexpr long kAdcFullScale = 4095;
+constexpr int kRoomSensorSteps = 16;         // a 1/16 °C sensor
 constexpr double kNormVoltageScale = 100.0;  // the normalised voltage is kept x 100
 
 }  // namespace
@@ -52,7 +50,7 @@ Reading ThermocoupleChain::measure(ControllerMemory& m, const Furnace& furnace) 
   Reading reading;
   const int sixteenths = int(std::lround(furnace.roomC() * kRoomSensorSteps));
   reading.roomSensor = sixteenths / double(kRoomSensorSteps);
-  m.ram[ram::kRoomWhole] = std::uint8_t((sixteenths / kRoomSensorSteps) & kRoomWholeBits);
+  m.ram[ram::kRoomWhole] = std::uint8_t((sixteenths / kRoomSensorSteps) & ram::kRoomWholeBits);
   const int fraction = sixteenths % kRoomSensorSteps;
   m.ram[ram::kRoomFraction] = roomFractionInSixteenths_
                                   ? std::uint8_t(fraction)
@@ -60,7 +58,7 @@ Reading ThermocoupleChain::measure(ControllerMemory& m, const Furnace& furnace) 
 
   // Converter: the amplified thermocouple voltage in 12 bits.
   const double adcMv = std::max(0.0, furnace.thermocoupleMv()) * kAmplifierGain;
-  const int raw = int(std::clamp(std::lround(adcMv / kAdcLsbMv), 0l, kAdcFullScale));
+  const int raw = int(std::clamp(std::lround(adcMv / kAdcLsbMv), 0l, long(ram::kRawVoltageBits)));
   m.setRamWord(ram::kRawVoltage, std::uint16_t(raw));
 
   // Back to the thermocouple voltage through the calibration words.

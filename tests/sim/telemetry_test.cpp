@@ -165,7 +165,7 @@ TEST(TelemetryStream, IdleFurnaceStreamsItsModel) {
     const std::uint8_t nv[2] = {at(ctl::ram::kNormVoltage), at(ctl::ram::kNormVoltage + 1)};
     EXPECT_NEAR(ctl::le16(nv) / 100.0, firmware.furnace().thermocoupleMv(), 0.05);
     const std::uint8_t rv[2] = {at(ctl::ram::kRawVoltage), at(ctl::ram::kRawVoltage + 1)};
-    EXPECT_GT(ctl::le16(rv) & 0x0FFF, 0);
+    EXPECT_GT(ctl::le16(rv) & ctl::ram::kRawVoltageBits, 0);
     // PK follows the temperature through the factory cubic 0.002 T + 4.
     EXPECT_NEAR(std::int32_t(dword(ctl::ram::kPK)) / 65536.0, 0.002 * firmware.measuredC() + 4,
                 0.01);
