@@ -12,6 +12,8 @@ using namespace ctl;
 // write's address and value, or the block command's count and address.
 constexpr std::size_t kAddrAt = 1;
 constexpr std::size_t kValueAt = 3;
+constexpr std::size_t kByteReadBytes = 3;   // code, address
+constexpr std::size_t kByteWriteBytes = 4;  // code, address, value
 constexpr std::size_t kCountAt = 1;
 constexpr std::size_t kBlockAddrAt = 2;
 constexpr std::size_t kBlockDataAt = 4;
@@ -63,7 +65,7 @@ void PlainCommands::pressKey(std::uint8_t key, qint64 at) {
 
 bool PlainCommands::readByte(const std::vector<std::uint8_t>& bytes, qint64 at) {
   output_.put(bytes.back(), at);
-  if (bytes.size() < kValueAt) return false;
+  if (bytes.size() < kByteReadBytes) return false;
   output_.put(memory_.ram[addressAt(bytes, kAddrAt)], at);
   output_.put(plain::kDone, at);
   return true;
@@ -71,7 +73,7 @@ bool PlainCommands::readByte(const std::vector<std::uint8_t>& bytes, qint64 at) 
 
 bool PlainCommands::writeByte(const std::vector<std::uint8_t>& bytes, qint64 at) {
   output_.put(bytes.back(), at);
-  if (bytes.size() <= kValueAt) return false;
+  if (bytes.size() < kByteWriteBytes) return false;
   memory_.ram[addressAt(bytes, kAddrAt)] = bytes[kValueAt];
   output_.put(plain::kDone, at);
   return true;
