@@ -184,6 +184,12 @@ inline constexpr int kMaxWriteCount = 250;
 // the data and one for a block read.
 inline constexpr int kShortTailBytes = 3;
 inline constexpr int kReadTailLeadBytes = 2;
+// Length bytes of the fixed-size frames, and what a block write adds to its count.
+inline constexpr std::uint8_t kRegBitsLength = 5;
+inline constexpr std::uint8_t kBlockReadLength = 5;  // RdRam, RdProgMem, RdRom
+inline constexpr std::uint8_t kPanelKeyLength = 3;
+inline constexpr std::uint8_t kRomPageLength = 4;
+inline constexpr std::uint8_t kWriteLengthOverCount = 5;  // WrRam, WrProgMem: count + 5
 }  // namespace framed
 
 // Key codes of the framed key command (front-panel keys and the encoder).
@@ -210,6 +216,8 @@ inline constexpr Addr kRomBase = 0x7C00;              // program 18
 inline constexpr int kRomStride = 64;                 // per program in ROM
 inline constexpr int kRomPageBytes = 128;             // two programs to a page
 inline constexpr int kRomPages = 4;                   // 0x7C00, 0x7C80, 0x7D00, 0x7D80
+// Byte 1 of the records of stages 1..8: two bits each of the stage-0 value.
+inline constexpr std::uint8_t kStage0Bits = 0xC0;
 }  // namespace program
 
 // ---- the block memory of the plain block commands -----------------------------
@@ -233,6 +241,16 @@ inline constexpr Addr kProgramTable = 0x70;
 inline constexpr int kTableRecords = 50;
 inline constexpr int kTableRecordBytes = 8;
 inline constexpr Addr kProgramTableLast = 0x1FF;
+// Scales of the calibration words: a word holds |value| x its scale, the
+// curve's B and D are negative whatever the word says, and the PID cubics take
+// their signs from the sign-flag word.
+inline constexpr double kCurveAScale = 4294967296.0;  // 2^32
+inline constexpr double kCurveBScale = 1677721600.0;  // 256 x 100 x 65536
+inline constexpr double kCurveCScale = 2560000.0;     // 256 x 10000
+inline constexpr double kCurveDScale = 1000000.0;
+inline constexpr double kPidCubicScale = 100000000.0;
+// The gain word holds 100 / К in 16.16.
+inline constexpr double kGainPercent = 100.0;
 }  // namespace block
 
 // ---- frames the controller sends by itself -----------------------------------
@@ -247,6 +265,8 @@ inline constexpr int kRamBytes = 288;
 inline constexpr int kDefaultLength = 310;
 // The image RdPidFrame keeps: index = RAM address, 0x00..0x17F.
 inline constexpr int kMirrorBytes = 384;
+// DataPid may not exceed the console's 512-byte frame buffer.
+inline constexpr int kMaxLength = 512;
 }  // namespace pidFrame
 
 // Telemetry frame of the P/B stream: a header, RAM 0x00..0x1F, RAM 0x60..0x142.
@@ -257,5 +277,12 @@ inline constexpr int kRamBytes = 227;
 inline constexpr Addr kRamAddress = 0x60;
 inline constexpr int kBytes = kHeaderBytes + kRegisterBytes + kRamBytes;  // 262
 }  // namespace streamFrame
+
+// ---- sizes of the controller's memories ----------------------------------------
+namespace memory {
+inline constexpr int kRamBytes = 0x10000;    // RAM answers at every 16-bit address
+inline constexpr int kProgMemBytes = 0x400;  // programs 1..17
+inline constexpr int kRomBytes = 0x8000;     // 32 KiB; an address is taken modulo its size
+}  // namespace memory
 
 }  // namespace calorix::ctl

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/ControllerMap.h"
 #include "sim/Memory.h"
 
 namespace calorix::sim {
@@ -16,11 +17,11 @@ class Firmware {
   virtual ~Firmware() = default;
   // Called once, before anything else; the memory outlives the firmware.
   virtual void attach(ControllerMemory& memory) = 0;
-  // A front-panel key or encoder event of the framed key command (0x08):
-  // 0x01 Пуск/Стоп, 0x02 Прог., 0x04 Ступ., 0x08 Парам., 0x20 "<", 0x40 ">",
-  // 0x80 encoder, 0x00 the release that follows "<" and ">".
+  // A front-panel key or encoder event of the framed key command
+  // (ctl::panelKey: Пуск/Стоп, Прог., Ступ., Парам., "<", ">", the encoder,
+  // and the release that follows "<" and ">").
   virtual void onPanelKey(std::uint8_t code) = 0;
-  // A one-byte key code of the plain protocol (0x01, 0x02, 0x04, 0x08, 0x10, 0x20).
+  // A one-byte key code of the plain protocol (ctl::plainKey).
   virtual void onPlainKey(std::uint8_t code) = 0;
   // A register changed by the bit command (register number 0..31).
   virtual void onRegisterChanged(std::uint8_t reg) = 0;
@@ -31,26 +32,27 @@ class Firmware {
 };
 
 // Firmware that keeps memory as it is and only follows the run switch: a run
-// starts at key code 1 while bit 2 of R5 is set and stops at the next key code
-// 1 or when the bit is cleared. Protocol tests use it.
+// starts at Пуск/Стоп while the PID-frame bit of R5 is set and stops at the
+// next Пуск/Стоп or when the bit is cleared. Protocol tests use it.
 class PassiveFirmware : public Firmware {
  public:
   void attach(ControllerMemory& memory) override { mem_ = &memory; }
   void onPanelKey(std::uint8_t code) override {
-    if (code != 0x01) return;
+    if (code != ctl::panelKey::kPuskStop) return;
     if (framesOn_)
       framesOn_ = false;
-    else if (mem_->ram[5] & 0x04)
+    else if (runSwitchOn())
       framesOn_ = true;
   }
   void onPlainKey(std::uint8_t) override {}
   void onRegisterChanged(std::uint8_t reg) override {
-    if (reg == 5 && !(mem_->ram[5] & 0x04)) framesOn_ = false;
+    if (reg == ctl::reg::kRun && !runSwitchOn()) framesOn_ = false;
   }
   void advanceTo(qint64) override {}
   bool pidFramesOn() const override { return framesOn_; }
 
  private:
+  bool runSwitchOn() const { return mem_->reg(ctl::reg::kRun) & ctl::reg::kRunPidFrames; }
   ControllerMemory* mem_ = nullptr;
   bool framesOn_ = false;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // The controller's firmware on the simulated furnace: the program runner, the
 // PID regulator, the thermocouple chain with its calibration words, and the
-// front panel as the controller keeps it in RAM.
+// front panel as the controller keeps it in RAM. This class puts them
+// together behind the Firmware interface that the command layers call.
 //
 // Set temperature at RAM 0xDC is the temperature of the running stage (what
 // the additional-parameters window reads and writes); the ramped set point that
@@ -11,9 +12,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "sim/FactoryDefaults.h"
 #include "sim/Firmware.h"
 #include "sim/Furnace.h"
 #include "sim/Memory.h"
+#include "sim/ProgramRunner.h"
 
 namespace calorix::sim {
 
@@ -29,9 +32,6 @@ struct FurnaceFirmwareOptions {
   bool roomFractionInSixteenths = true;
   FurnaceParams furnace;
 };
-
-// The run as the firmware sees it.
-enum class RunState { Idle, DelayedStart, Heating, Stabilising, Ended };
 
 class FurnaceFirmware : public Firmware {
  public:
@@ -58,12 +58,6 @@ class FurnaceFirmware : public Firmware {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// Writes the factory contents into every memory region that is still blank
-// (all zero): calibration words and the program table in blockMem, default
-// programs in progMem and ROM, the firmware's working constants in RAM.
-// attach() calls it; the state file, loaded afterwards, overrides it.
-void loadFactoryDefaults(ControllerMemory& memory);
 
 std::unique_ptr<Firmware> makeFurnaceFirmware(double simSpeed);
 std::unique_ptr<Firmware> makeFurnaceFirmware(const FurnaceFirmwareOptions& options);

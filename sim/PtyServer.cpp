@@ -121,6 +121,7 @@ void PtyServer::inspect(const std::function<void(Controller&)>& f) {
 InProcessSimulator::InProcessSimulator(const SimulatorOptions& options) : options_(options) {
   ControllerOptions co;
   co.cycleMs = options.cycleMs;
+  co.telemetryPeriodMs = options.telemetryPeriodMs;
   controller_ = std::make_unique<Controller>(co, makeFurnaceFirmware(options.simSpeed));
 }
 
@@ -138,6 +139,13 @@ bool InProcessSimulator::saveState(QString* error) {
 
 std::unique_ptr<InProcessSimulator> startInProcessSimulator(const SimulatorOptions& options,
                                                             QString* error) {
+  if (options.telemetryPeriodMs < kLineRateTelemetryMs) {
+    setError(error,
+             QStringLiteral("telemetry period %1 ms is faster than the line (at least %2 ms)")
+                 .arg(options.telemetryPeriodMs)
+                 .arg(kLineRateTelemetryMs));
+    return nullptr;
+  }
   auto sim = std::make_unique<InProcessSimulator>(options);
   if (!options.statePath.isEmpty() && QFile::exists(options.statePath) &&
       !loadState(sim->controller_->memory(), options.statePath, error))

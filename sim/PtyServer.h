@@ -49,6 +49,9 @@ struct SimulatorOptions {
   double simSpeed = 1.0;
   QString statePath;  // loaded at start when it exists, saved by saveState()
   qint64 cycleMs = 4000;
+  // One telemetry frame per period while the stream is on; at least
+  // kLineRateTelemetryMs, the line rate.
+  qint64 telemetryPeriodMs = 500;
 };
 
 // The emulator behind `calorix --simulate`: a Controller with the furnace
@@ -70,8 +73,8 @@ class InProcessSimulator {
   PtyServer server_;
 };
 
-// Null with a message in error when the state file is corrupt or the pty
-// cannot be opened.
+// Null with a message in error when the telemetry period is faster than the
+// line, the state file is corrupt or the pty cannot be opened.
 std::unique_ptr<InProcessSimulator> startInProcessSimulator(const SimulatorOptions& options,
                                                             QString* error = nullptr);
 

@@ -276,6 +276,23 @@ TEST_F(FirmwareTest, SignFlagsFollowTheSignedQuantities) {
   EXPECT_LE(int(mem->ram[0x77]), 100);
 }
 
+// What a stopped run leaves in RAM is the regulator at rest, not the sums of
+// the run: the telemetry stream may watch an idle furnace.
+TEST_F(FirmwareTest, StoppedRunLeavesNoSumsBehind) {
+  keys({kRun});
+  ASSERT_TRUE(until([&] { return mem->ram[0x08] & 0x04; }, 120));
+  minutes(3);
+  ASSERT_NE(mem->ramDWord(0xA8), 0u) << "the integral works while stabilising";
+  ASSERT_NE(mem->ramDWord(0x17C), 0u) << "the speed loop summed while heating";
+  keys({kRun});
+  minutes(1);
+  EXPECT_EQ(fw->runState(), RunState::Idle);
+  for (std::uint16_t a : {0xA4, 0xA8, 0xB0, 0xB4, 0xB8, 0xBC, 0x17C})
+    EXPECT_EQ(mem->ramDWord(a), 0u) << a;
+  EXPECT_EQ(mem->ram[0x03] & 0xC7, 0) << "no error, sum or action signs";
+  EXPECT_FALSE(mem->ram[0x07] & 0x80);
+}
+
 TEST_F(FirmwareTest, PidCoefficientsFromCubicsOrFromTheConsole) {
   keys({kRun});
   minutes(20);
