@@ -18,6 +18,7 @@
 #include "core/Clock.h"
 #include "core/ControllerMap.h"
 #include "link/MemoryPort.h"
+#include "link/Transport.h"
 #include "sim/Controller.h"
 #include "sim/FurnaceFirmware.h"
 #include "sim/PtyServer.h"

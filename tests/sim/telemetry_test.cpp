@@ -10,6 +10,7 @@
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
 #include "link/MemoryPort.h"
+#include "link/Transport.h"
 #include "sim/Controller.h"
 #include "sim/FurnaceFirmware.h"
 #include "sim/OwnFrames.h"
