@@ -15,9 +15,13 @@ qint64 steadyNs() {
 
 RealClock::RealClock() : startNs_(steadyNs()) {}
 
-qint64 RealClock::nowMs() const { return (steadyNs() - startNs_) / 1000000; }
+qint64 RealClock::nowMs() const {
+  return (steadyNs() - startNs_) / 1000000;
+}
 
-QDateTime RealClock::localNow() const { return QDateTime::currentDateTime(); }
+QDateTime RealClock::localNow() const {
+  return QDateTime::currentDateTime();
+}
 
 void RealClock::sleepMs(qint64 ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
