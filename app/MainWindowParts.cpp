@@ -7,6 +7,9 @@ MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context) : QObjec
   service_ = new ServiceArea(form, context, *mirror_);
   pusk_ = new PuskRun(context, mirror_->runView(), this);
   mirror_->setPuskTimer(pusk_->hooks());
+  telemetry_ = new TelemetryStream(context, service_->streamView(), this);
+  // P/B runs it under the exchange guard it holds for the whole stream.
+  service_->setTelemetryStream([this] { telemetry_->run(); });
 }
 
 bool MainWindowParts::connectWindowButton(const QString& name, std::function<void()> open) {

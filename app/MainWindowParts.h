@@ -1,8 +1,9 @@
 #pragma once
 // The working parts of the main window on its form, wired to each other: the
 // panel mirror and the service area (panel/) and the main window's run timers
-// (pid/). panel/ and pid/ know only the kit's RunView and PuskTimerHooks;
-// this is where each is handed the other's. The PID work window's timer
+// (pid/), and the telemetry stream of the P/B key (pid/). panel/ and pid/
+// know only the kit's RunView, PuskTimerHooks and StreamView; this is where
+// each is handed the other's. The PID work window's timer
 // (TimerPid) joins here beside TimerPuskPidNew when it is built.
 #include <QObject>
 #include <QString>
@@ -13,6 +14,7 @@
 #include "panel/PanelMirror.h"
 #include "panel/ServiceArea.h"
 #include "pid/PuskRun.h"
+#include "pid/TelemetryStream.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -26,6 +28,7 @@ class MainWindowParts : public QObject {
   PanelMirror& mirror() { return *mirror_; }
   ServiceArea& service() { return *service_; }
   PuskRun& puskRun() { return *pusk_; }
+  TelemetryStream& telemetry() { return *telemetry_; }
 
   // The main-window button with this designed name shows a window through
   // open, on the press or click its design gives it; false when no such
@@ -36,6 +39,7 @@ class MainWindowParts : public QObject {
   PanelMirror* mirror_;
   ServiceArea* service_;
   PuskRun* pusk_;
+  TelemetryStream* telemetry_;
 };
 
 }  // namespace calorix

@@ -49,6 +49,7 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
                     }});
 
   createWindows();
+  form1().setShowHidden(setup.showHidden);
 
   // Closing the main window ends the program: the secondary windows go with it.
   TForm1& main = form1();

@@ -33,6 +33,9 @@ class TForm1 : public QWidget {
   // The access markers as the window holds them (relocked or unlocked).
   const std::array<qint32, 3>& codes() const { return codes_; }
   bool passwordAsked() const { return passwordAsked_; }
+  // --show-hidden: at the first show, where the service area can be seen
+  // (view mode 4, unlocked), the controls hidden as designed are shown too.
+  void setShowHidden(bool show) { showHidden_ = show; }
 
   // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.
   void layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
@@ -63,6 +66,8 @@ class TForm1 : public QWidget {
   bool firstShowDone_ = false;
   bool passwordAsked_ = false;
   bool closedDone_ = false;
+  bool showHidden_ = false;
+  bool closeAfterStream_ = false;
 };
 
 }  // namespace calorix

@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     sim::SimulatorOptions options;
     options.simSpeed = line.simSpeed;
     options.statePath = line.statePath;
+    if (line.telemetryMs) options.telemetryPeriodMs = *line.telemetryMs;
     if (options.statePath.isEmpty()) {
       QDir().mkpath(dataRoot());
       options.statePath = QDir(dataRoot()).filePath(QStringLiteral("sim-state.bin"));
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
 
   ConsoleSetup setup;
   setup.linkConfig = std::move(config);
+  setup.showHidden = line.showHidden;
   Console console(std::move(setup));
   TForm1& form = console.form1();
   closeOnTerminationSignals(form);

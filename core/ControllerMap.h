@@ -276,6 +276,9 @@ inline constexpr int kRegisterBytes = 32;
 inline constexpr int kRamBytes = 227;
 inline constexpr Addr kRamAddress = 0x60;
 inline constexpr int kBytes = kHeaderBytes + kRegisterBytes + kRamBytes;  // 262
+// The shortest period of the stream: a frame at 115200 baud with 11 bits a
+// character takes 25 ms on the line.
+inline constexpr int kLineRateMs = 25;
 }  // namespace streamFrame
 
 // ---- sizes of the controller's memories ----------------------------------------
