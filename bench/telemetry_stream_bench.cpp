@@ -22,8 +22,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <numeric>
 #include <thread>
+#include <vector>
 
 #include "app/Startup.h"
 #include "core/ControllerMap.h"
@@ -66,17 +69,17 @@ class DelayProbe : public QObject {
     const double ms = std::chrono::duration<double, std::milli>(
                           Steady::now() - static_cast<StampedEvent*>(e)->postedAt)
                           .count();
-    if (measuring) {
-      longestMs = std::max(longestMs, ms);
-      sumMs += ms;
-      ++handled;
-    }
+    if (measuring) delaysMs.push_back(ms);
     return true;
   }
+  // The delay below which the given share of the events were handled.
+  double percentile(double share) {
+    if (delaysMs.empty()) return 0;
+    std::sort(delaysMs.begin(), delaysMs.end());
+    return delaysMs[std::min(delaysMs.size() - 1, std::size_t(share * double(delaysMs.size())))];
+  }
   bool measuring = false;
-  double longestMs = 0;
-  double sumMs = 0;
-  long handled = 0;
+  std::vector<double> delaysMs;
 };
 
 double threadCpuMs() {
@@ -165,7 +168,10 @@ void runOnce(bool trace, double seconds) {
   const auto sent = long(frameBytes / sf::kBytes);
   const int shown = form.findChild<QLineEdit*>(QStringLiteral("Edit_NumIzm"))->text().toInt();
 
-  std::printf("%s: %.1f s streamed at %d ms a frame\n", name, wallS, sf::kLineRateMs);
+  double load[1] = {0};
+  getloadavg(load, 1);
+  std::printf("%s: %.1f s streamed at %d ms a frame (machine load %.1f)\n", name, wallS,
+              sf::kLineRateMs, load[0]);
   std::printf(
       "  frames: sent %ld (%zu bytes over), received %d, shown %d (Edit_NumIzm %d), "
       "logged %d (data log lines %d), lost %ld\n",
@@ -182,8 +188,17 @@ void runOnce(bool trace, double seconds) {
       100 * work / wire, sf::kLineRateMs);
   std::printf("  UI thread CPU per frame: %.1f us (%.2f %% of the wire time)\n", cpuMs * 1000 / n,
               100 * cpuMs * 1000 / n / wire);
-  std::printf("  posted UI events: %ld handled, longest delay %.1f ms, mean %.2f ms\n",
-              probe.handled, probe.longestMs, probe.handled ? probe.sumMs / probe.handled : 0.0);
+  const auto over50 = std::count_if(probe.delaysMs.begin(), probe.delaysMs.end(),
+                                    [](double ms) { return ms > 50; });
+  const double mean = probe.delaysMs.empty()
+                          ? 0.0
+                          : std::accumulate(probe.delaysMs.begin(), probe.delaysMs.end(), 0.0) /
+                                double(probe.delaysMs.size());
+  std::printf(
+      "  posted UI events (one a millisecond): %zu handled, mean delay %.2f ms, 99 %% within "
+      "%.1f ms, 99.9 %% within %.1f ms, longest %.1f ms, %ld over 50 ms\n",
+      probe.delaysMs.size(), mean, probe.percentile(0.99), probe.percentile(0.999),
+      probe.percentile(1.0), long(over50));
   form.close();
 }
 

@@ -57,7 +57,6 @@ void ServiceArea::build() {
   Button11 = button(f, QStringLiteral("Button11"), QString::fromUtf8("ВЫКЛ НАГРЕВ"),
                     QRect(744, 288, 205, 25));
   Button6 = button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
-  hiddenButton("Button7", "Разрешение вывода ОЗУ (PID)", QRect(1058, 288, 110, 25));
   Edit1 = field(QStringLiteral("Edit1"), QRect(744, 326, 100, 22));
   Edit2 = field(QStringLiteral("Edit2"), QRect(852, 326, 100, 22));
   button(f, QStringLiteral("Button23"), QStringLiteral("Button23"), QRect(960, 324, 100, 25));
@@ -144,6 +143,8 @@ void ServiceArea::build() {
 
   hiddenButton("Button25", "Дополнительные параметры", QRect(540, 720, 200, 25));
   hiddenButton("Button26", "Чтение и просмотр ОЗУ", QRect(750, 720, 200, 25));
+  // With the other hidden buttons, where its caption has room.
+  hiddenButton("Button7", "Разрешение вывода ОЗУ (PID)", QRect(960, 720, 200, 25));
   hiddenButton("Button27", "Отключение связи", QRect(540, 752, 200, 25));
   hiddenButton("Button28", "Возобновление связи", QRect(750, 752, 200, 25));
   hiddenButton("Button29", "Чтение состояния", QRect(960, 752, 200, 25));

@@ -15,6 +15,9 @@ namespace frame = ctl::streamFrame;
 
 namespace {
 
+// Link status code: the port took no byte.
+constexpr int kPortWriteFailed = 255;
+
 // Adds the host time of one step to its figure.
 class StepTimer {
  public:
@@ -78,7 +81,8 @@ TelemetryStream::End TelemetryStream::run() {
 
   End end = End::Stopped;
   try {
-    end = loop();
+    // Without a line every read would come back empty at once, for ever.
+    end = link.status().code == kPortWriteFailed ? End::NoLine : loop();
   } catch (const AbortAction&) {
     // The data log failed: the controller still streams, so it is told to
     // stop, and the window is left as after a stop; the caller shows why.

@@ -48,6 +48,7 @@ class TelemetryStream : public QObject {
     Stopped,         // after a complete frame, on ВЫКЛ НАГРЕВ or the window closing
     StoppedWaiting,  // the same while no frame came: the waiting read timed out
     ShortBlock,      // a block came back with part of its bytes
+    NoLine,          // the port took no key code: nothing could come back
     Refused,         // not started: a heating run shares the line
   };
 

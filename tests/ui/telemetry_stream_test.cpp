@@ -257,6 +257,19 @@ TEST_F(StreamTest, ShortBlockEndsTheStreamWithItsLinesOnDiskAndTheLinkStatusShow
   }
 }
 
+TEST_F(StreamTest, LineThatTakesNoKeyCodeEndsTheStreamBeforeItsFirstRead) {
+  start();
+  sim::Faults f;
+  f.portGone = true;
+  h->ctrl().setFaults(f);
+  const int readsBefore = h->harness().port()->readCount();
+  runStream();
+  expectEnded();
+  EXPECT_EQ(h->harness().port()->readCount(), readsBefore);
+  EXPECT_EQ(text("Edit_Contrl"), QString::fromUtf8("ошибка 255 - не записалось в буфер порта"));
+  EXPECT_TRUE(dataLog().isEmpty());
+}
+
 TEST_F(StreamTest, OtherExchangesDuringTheStreamDoNotReachTheWire) {
   start();
   auto& ramWindow = h->console().window<TFormDopRAM>();
