@@ -7,6 +7,12 @@ MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context) : QObjec
   service_ = new ServiceArea(form, context, *mirror_);
   pusk_ = new PuskRun(context, mirror_->runView(), this);
   mirror_->setPuskTimer(pusk_->hooks());
+  pid_ = new PidRun(context, this);
+}
+
+void MainWindowParts::stopRunTimers() {
+  pusk_->TimerPuskPidNew().stop();
+  pid_->stop();
 }
 
 bool MainWindowParts::connectWindowButton(const QString& name, std::function<void()> open) {

@@ -41,8 +41,9 @@ void PuskRun::arm() {
 }
 
 void PuskRun::tick() {
-  // An idle tick leaves its timer running and does nothing on the port.
-  if (ctx_.run.PidRunActive != 1) return;
+  // An idle tick leaves its timer running and does nothing on the port; the
+  // PID work window's run is TimerPid's.
+  if (ctx_.run.PidRunActive != 1 || ctx_.run.Owner == RunOwner::PidWindow) return;
   if (!runAction(ctx_.link, ctx_.messages, [this] { runTick(); })) {
     // Another exchange is in progress (it lets events run): come back shortly
     // rather than lose the cycle.
@@ -106,6 +107,7 @@ void PuskRun::stopSequence() {
   link.CloseDataLog();
   run.PidStopRequest = 0;
   run.PidRunActive = 0;
+  run.Owner = RunOwner::None;
   run.WorkCounter = 0;
   view_.setWorkCounterText(QStringLiteral("0"));
   view_.setPanelColor(colors::kActiveBorder);
