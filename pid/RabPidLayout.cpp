@@ -17,9 +17,9 @@ namespace {
 
 using ui::pressButton;
 
-// Room for the widest text a display field shows: a signed general-format
-// value of up to 15 significant digits, or the field's own name.
-const char* const kWidestValue = "-4294967295,2500";
+// Room for the texts a display field shows: a signed 16.16 action in its 15
+// significant digits, or the field's own name.
+const char* const kWidestValue = "-21,7620086669922";
 constexpr int kFieldPadding = 16;
 
 QString utf8(const char* text) {
@@ -71,18 +71,21 @@ void TFormRabPID::build() {
   auto* columns = new QGridLayout(this);
   columns->addWidget(buildRunControls(), 0, 0, 1, 3);
 
+  // Three columns: the coefficients and what nothing fills; the stage and the
+  // regulator's quantities; the temperatures and the speed loop.
+  QGroupBox* currentStage = nullptr;
   auto* left = new QVBoxLayout;
   left->addWidget(buildConstantCoefs());
   left->addWidget(buildCurrentCoefs());
   left->addWidget(buildAmplifier());
-  QGroupBox* currentStage = nullptr;
   left->addWidget(buildUnusedGroups(currentStage));
+  left->addWidget(currentStage);
+  left->addWidget(buildLooseFields());
   left->addStretch();
 
   auto* middle = new QVBoxLayout;
   middle->addWidget(buildStageParams());
-  middle->addWidget(currentStage);
-  middle->addWidget(buildLooseFields());
+  middle->addWidget(buildRegulatorValues());
   middle->addStretch();
 
   auto* right = new QVBoxLayout;
@@ -90,12 +93,8 @@ void TFormRabPID::build() {
   right->addWidget(buildSpeedValues());
   right->addStretch();
 
-  auto* far = new QVBoxLayout;
-  far->addWidget(buildRegulatorValues());
-  far->addStretch();
-
   auto* body = new QHBoxLayout;
-  for (QVBoxLayout* column : {left, middle, right, far}) body->addLayout(column);
+  for (QVBoxLayout* column : {left, middle, right}) body->addLayout(column);
   columns->addLayout(body, 1, 0, 1, 3);
 }
 
@@ -246,6 +245,7 @@ QGroupBox* TFormRabPID::buildSpeedValues() {
     QLineEdit* valueField = addField(grid, row, value, label, 0);
     QLineEdit* signField =
         makeField(box, sign, utf8("Знак: ") + valueField->accessibleName(), QStringLiteral("+"));
+    signField->setMaximumWidth(signField->minimumWidth());
     auto* pair = new QHBoxLayout;
     grid->removeWidget(valueField);
     pair->addWidget(signField);

@@ -87,6 +87,9 @@ TEST_F(PidConsoleTest, StartIsRefusedWhileAPuskRunIsOnEvenWhenItIsStopping) {
     pressOn(pid, "Button1");
     EXPECT_TRUE(h.ctrl().received().empty());
     EXPECT_FALSE(timer().TimerPid().isActive());
+    // Nor does a tick of TimerPid take the Пуск run's frames.
+    timer().tick();
+    EXPECT_EQ(h.console().run().WorkCounter, 0);
     EXPECT_TRUE(pid->findChild<QPushButton*>("Button1")->isEnabled());
     // Стоп: the Пуск run holds the flags until its next tick stops it.
     if (press == 0) pressOn(&h.form1(), "ShapePuskStopTop");

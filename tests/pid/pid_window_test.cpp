@@ -1,6 +1,6 @@
 // The PID work window's buttons on the emulator: the reads, the amplifier
 // write, the coefficient entries of a start, an abandoned start, a start that
-// keeps no log, the refusal during a Пуск run, and TimerPid's busy tick.
+// keeps no log, and TimerPid's busy tick.
 #include "tests/pid/pid_fixture.h"
 
 namespace calorix::testing {
@@ -160,27 +160,6 @@ TEST_F(PidWindowTest, WithoutTheLogBoxNoLineGoesIntoAnotherOpenLog) {
   // Without the log box R5 bit 2 is neither set nor needed; the stop clears it all the same.
   EXPECT_EQ(received(), cat({panelKey(0x01), panelKey(0x01), setRegBits(5, 0, 0xFB),
                              setRegBits(0x0E, 0, 0xFD), setRegBits(0x0E, 0, 0xFE)}));
-}
-
-TEST_F(PidWindowTest, StartIsRefusedWhileAPuskRunHoldsTheRunFlags) {
-  run.PidRunActive = 1;
-  run.PuskFlag = 1;
-  run.Owner = RunOwner::Pusk;
-  run.WorkCounter = 6;
-  const int purgesBefore = h.port()->purgeCount();
-  press("Button1");
-  EXPECT_EQ(messages.shown, QStringList{kPidStartRefusedText});
-  EXPECT_EQ(received(), Bytes{});
-  EXPECT_EQ(h.port()->purgeCount(), purgesBefore);
-  EXPECT_EQ(run.WorkCounter, 6);
-  EXPECT_EQ(run.Owner, RunOwner::Pusk);
-  EXPECT_TRUE(button("Button1")->isVisible());
-  EXPECT_TRUE(button("Button1")->isEnabled());
-  EXPECT_FALSE(button("Button3")->isVisible());
-  EXPECT_FALSE(timer->TimerPid().isActive());
-  // Its ticks leave the Пуск run's frames alone.
-  timer->tick();
-  EXPECT_EQ(run.WorkCounter, 6);
 }
 
 TEST_F(PidWindowTest, TickThatFindsTheLinkBusyIsDeferredNotLost) {
