@@ -3,6 +3,7 @@
 #include "core/Abort.h"
 #include "core/ControllerMap.h"
 #include "link/Action.h"
+#include "pid/RunRegisters.h"
 #include "pid/TFormRabPID.h"
 
 namespace calorix {
@@ -67,11 +68,7 @@ void PidRun::stopSequence() {
   Link& link = ctx_.link;
   link.SendPanelKey(ctl::panelKey::kPuskStop);
   link.clock().sleepMs(TFormRabPID::kPauseMs);
-  // PID frames off, then the regulator's own settings back to the controller's.
-  using namespace ctl::reg;
-  link.SetRegBits(kRun, kKeepOr, std::uint8_t(~kRunPidFrames));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kNoPropDecrease));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kOwnCoefs));
+  clearRunRegisterBits(link);
   link.clock().sleepMs(TFormRabPID::kPauseMs);
   if (ctx_.readPanel) ctx_.readPanel();
   run.PidStopRequest = 0;

@@ -7,6 +7,7 @@
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
+#include "pid/RunRegisters.h"
 
 namespace calorix {
 
@@ -97,11 +98,7 @@ void PuskRun::stopSequence() {
   if (heaterOn() || mirror(ctl::ram::kStageNumber) == 0)
     link.SendPanelKey(ctl::panelKey::kPuskStop);
   link.clock().sleepMs(50);
-  // PID frames off, then the regulator's own settings back to the controller's.
-  using namespace ctl::reg;
-  link.SetRegBits(kRun, kKeepOr, std::uint8_t(~kRunPidFrames));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kNoPropDecrease));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kOwnCoefs));
+  clearRunRegisterBits(link);
   link.clock().sleepMs(50);
   if (ctx_.readPanel) ctx_.readPanel();
   link.CloseDataLog();
