@@ -56,12 +56,11 @@ inline constexpr Addr kIK = 0x94;
 inline constexpr Addr kDK = 0x98;
 inline constexpr int kPidCoefBytes = 12;      // PK, IK, DK read and written as one block
 inline constexpr Addr kAmplifierGain = 0x9C;  // 16.16 thermocouple amplifier coefficient
-inline constexpr int kAmplifierGainBytes = 4;
-inline constexpr Addr kError = 0xA4;     // temperature error, 8-bit fraction
-inline constexpr Addr kErrorSum = 0xA8;  // sum of errors, 8-bit fraction
-inline constexpr Addr kStabTime = 0xAC;  // 16-bit set stabilisation time of the stage
-inline constexpr Addr kSetSpeed = 0xAE;  // 16-bit set heating speed of the stage
-inline constexpr Addr kPUV = 0xB0;       // control actions, 16.16 magnitudes
+inline constexpr Addr kError = 0xA4;          // temperature error, 8-bit fraction
+inline constexpr Addr kErrorSum = 0xA8;       // sum of errors, 8-bit fraction
+inline constexpr Addr kStabTime = 0xAC;       // 16-bit set stabilisation time of the stage
+inline constexpr Addr kSetSpeed = 0xAE;       // 16-bit set heating speed of the stage
+inline constexpr Addr kPUV = 0xB0;            // control actions, 16.16 magnitudes
 inline constexpr Addr kIUV = 0xB4;
 inline constexpr Addr kDUV = 0xB8;
 inline constexpr Addr kTotalAction = 0xBC;    // integer magnitude; also the computed power
@@ -70,17 +69,21 @@ inline constexpr Addr kTemperature =
     0xC4;  // current temperature with the room sensor, 8-bit fraction
 inline constexpr Addr kTemperatureWhole = 0xC5;  // its whole degrees, 16-bit (telemetry)
 inline constexpr Addr kSetTemperature =
-    0xDC;  // set temperature (32-bit signed for the plain reads)
-inline constexpr int kSetTemperatureFramedBytes = 2;  // as the framed windows read and write it
-inline constexpr Addr kSpeedPower = 0x15A;            // 16-bit, 8-bit fraction
-inline constexpr Addr kTheoreticalTemp = 0x16C;       // 32-bit, 8-bit fraction
-inline constexpr Addr kHeatingSpeed = 0x174;          // sign-magnitude, 8-bit fraction
-inline constexpr Addr kSpeedProportional = 0x178;     // 16-bit, 8-bit fraction
-inline constexpr Addr kSpeedErrorSum = 0x17C;         // unsigned 16.16
+    0xDC;                                   // set temperature (32-bit signed for the plain reads)
+inline constexpr Addr kSpeedPower = 0x15A;  // 16-bit, 8-bit fraction
+inline constexpr Addr kTheoreticalTemp = 0x16C;    // 32-bit, 8-bit fraction
+inline constexpr Addr kHeatingSpeed = 0x174;       // sign-magnitude, 8-bit fraction
+inline constexpr Addr kSpeedProportional = 0x178;  // 16-bit, 8-bit fraction
+inline constexpr Addr kSpeedErrorSum = 0x17C;      // unsigned 16.16
 
 // Bits that belong to the value in the words above.
 inline constexpr std::uint8_t kRoomWholeBits = 0x7F;      // bit 7 is no degree (PID display)
 inline constexpr std::uint16_t kRawVoltageBits = 0x0FFF;  // the converter's 12 bits
+
+// Widths of two values above as the framed windows read and write them: the
+// amplifier coefficient whole, the set temperature as a 16-bit word.
+inline constexpr int kAmplifierGainBytes = 4;
+inline constexpr int kSetTemperatureFramedBytes = 2;
 
 // RAM window into which the ROM page commands copy a page of programs 18..25.
 inline constexpr Addr kRomPageWindow = 0x200;
