@@ -12,12 +12,33 @@
 
 #include "cli/Cli.h"
 #include "cli/CliLink.h"
+#include "cli/Image.h"
 #include "core/Clock.h"
 #include "core/Cp1251.h"
 #include "link/MemoryPort.h"
 #include "sim/Controller.h"
 
 namespace calorix::testing {
+
+// The bytes an emulator holds in one region of the image.
+inline cli::Bytes regionBytes(const sim::ControllerMemory& m, const cli::RegionSpec& spec) {
+  auto take = [&](const auto& memory) {
+    cli::Bytes out;
+    for (int i = 0; i < spec.size; ++i) out.push_back(memory[(spec.address + i) % memory.size()]);
+    return out;
+  };
+  switch (spec.memory) {
+    case cli::Memory::Block:
+      return take(m.blockMem);
+    case cli::Memory::ProgMem:
+      return take(m.progMem);
+    case cli::Memory::Rom:
+      return take(m.rom);
+    case cli::Memory::Ram:
+      return take(m.ram);
+  }
+  return {};
+}
 
 class CliRig {
  public:

@@ -16,25 +16,6 @@ using cli::Memory;
 using cli::RegionSpec;
 using testing::CliRig;
 
-Bytes bytesOf(const sim::ControllerMemory& m, const RegionSpec& spec) {
-  auto take = [&](const auto& memory) {
-    Bytes out;
-    for (int i = 0; i < spec.size; ++i) out.push_back(memory[(spec.address + i) % memory.size()]);
-    return out;
-  };
-  switch (spec.memory) {
-    case Memory::Block:
-      return take(m.blockMem);
-    case Memory::ProgMem:
-      return take(m.progMem);
-    case Memory::Rom:
-      return take(m.rom);
-    case Memory::Ram:
-      return take(m.ram);
-  }
-  return {};
-}
-
 // What a backup of `rig` writes, or empty when it failed.
 QByteArray backupOf(CliRig& rig) {
   if (rig.run({"backup", rig.path("backup.img")}) != cli::kExitOk) return QByteArray();
@@ -55,7 +36,7 @@ TEST(ImageOnEmulator, RestoreIntoAnotherControllerLeavesEveryRegionByteIdentical
   ASSERT_TRUE(image) << why.toStdString();
   const auto& layout = cli::imageLayout();
   for (std::size_t r = 0; r < layout.size(); ++r)
-    EXPECT_EQ(image->regions[r], bytesOf(a.controller.memory(), layout[r]))
+    EXPECT_EQ(image->regions[r], testing::regionBytes(a.controller.memory(), layout[r]))
         << layout[r].name.toStdString();
 
   CliRig b;
@@ -65,7 +46,8 @@ TEST(ImageOnEmulator, RestoreIntoAnotherControllerLeavesEveryRegionByteIdentical
   ASSERT_EQ(b.run({"restore", b.path("a.img")}), cli::kExitOk) << b.err.toStdString();
   EXPECT_TRUE(b.out.contains("the controller holds the image")) << b.out.toStdString();
   for (const RegionSpec& spec : layout)
-    EXPECT_EQ(bytesOf(b.controller.memory(), spec), bytesOf(a.controller.memory(), spec))
+    EXPECT_EQ(testing::regionBytes(b.controller.memory(), spec),
+              testing::regionBytes(a.controller.memory(), spec))
         << spec.name.toStdString();
   // Each ROM program is 60 bytes in a 64-byte slot of its page: the 4 bytes
   // after it belong to no program and come through the page writes as they were.
