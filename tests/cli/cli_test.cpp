@@ -87,6 +87,10 @@ TEST(RamCommands, ABlockThatComesBackShortIsAFailureNotData) {
   EXPECT_EQ(result["ok"].toBool(), false);
   EXPECT_EQ(result["exitCode"].toInt(), cli::kExitLink);
   EXPECT_FALSE(result.contains("bytes"));
+  // With the protocol off there is no protocol to break off: no file appears
+  // anywhere, the working directory included.
+  EXPECT_FALSE(QDir(rig.path("data")).exists());
+  EXPECT_TRUE(QDir::current().entryList({"*_* Data*.txt"}, QDir::Files).isEmpty());
 }
 
 TEST(CliLink, SettingsAreReadAndLeftAsTheyWereWithNoLogFoldersWhileTheProtocolIsOff) {
