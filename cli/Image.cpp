@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "cli/HexText.h"
 #include "core/ProgramCodec.h"
 
 namespace calorix::cli {
@@ -16,20 +17,9 @@ constexpr int kBytesPerLine = 16;
 // A difference text shows at most this many bytes of each side.
 constexpr int kShownDifferenceBytes = 16;
 
-QString addressText(int address) {
-  return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(4, u'0');
-}
-
-QString hexBytes(const std::uint8_t* bytes, int count) {
-  QStringList parts;
-  for (int i = 0; i < count; ++i)
-    parts << QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper();
-  return parts.join(QLatin1Char(' '));
-}
-
 QString regionLine(const RegionSpec& spec) {
   return QStringLiteral("region %1 %2 %3 %4")
-      .arg(spec.name, memoryName(spec.memory), addressText(spec.address))
+      .arg(spec.name, memoryName(spec.memory), hexAddress(spec.address))
       .arg(spec.size);
 }
 
@@ -111,7 +101,7 @@ std::optional<Image> parseBody(const QStringList& lines, int firstLine, QString*
       const auto address = hexNumber(parts[0], 4);
       const int expected = (spec.address + int(bytes.size())) & 0xFFFF;
       if (!address || *address != expected)
-        return fail(i, QStringLiteral("expected the address %1").arg(addressText(expected)));
+        return fail(i, QStringLiteral("expected the address %1").arg(hexAddress(expected)));
       if (parts.size() < 2 || parts.size() > kBytesPerLine + 1 ||
           int(bytes.size()) + int(parts.size()) - 1 > spec.size)
         return fail(i, QStringLiteral("wrong number of bytes"));
@@ -180,8 +170,8 @@ QByteArray formatImage(const Image& image) {
     lines << regionLine(spec);
     for (int at = 0; at < int(bytes.size()); at += kBytesPerLine) {
       const int n = std::min(kBytesPerLine, int(bytes.size()) - at);
-      lines << addressText((spec.address + at) & 0xFFFF) + QLatin1Char(' ') +
-                   hexBytes(bytes.data() + at, n);
+      lines << hexAddress((spec.address + at) & 0xFFFF) + QLatin1Char(' ') +
+                   hexBytes(std::span(bytes).subspan(std::size_t(at), std::size_t(n)));
     }
   }
   QByteArray content = lines.join(QLatin1Char('\n')).toUtf8() + '\n';
@@ -257,14 +247,17 @@ std::vector<Difference> compareImages(const Image& expected, const Image& actual
 QString differenceText(const Difference& d, const Image& expected, const Image& actual) {
   const RegionSpec& spec = imageLayout()[d.region];
   const int first = spec.address + d.offset;
-  QString where = addressText(first);
-  if (d.length > 1) where += QStringLiteral("..") + addressText(first + d.length - 1);
+  QString where = hexAddress(first);
+  if (d.length > 1) where += QStringLiteral("..") + hexAddress(first + d.length - 1);
   const int shown = std::min(d.length, kShownDifferenceBytes);
   const QString more = d.length > shown ? QStringLiteral(" ...") : QString();
   return QStringLiteral("%1 %2 (%3): image %4%6, controller %5%6")
       .arg(memoryName(spec.memory), where, spec.name,
-           hexBytes(expected.regions[d.region].data() + d.offset, shown),
-           hexBytes(actual.regions[d.region].data() + d.offset, shown), more);
+           hexBytes(std::span(expected.regions[d.region])
+                        .subspan(std::size_t(d.offset), std::size_t(shown))),
+           hexBytes(std::span(actual.regions[d.region])
+                        .subspan(std::size_t(d.offset), std::size_t(shown))),
+           more);
 }
 
 }  // namespace calorix::cli

@@ -1,7 +1,9 @@
 #include "cli/ImageTransfer.h"
 
 #include <algorithm>
+#include <functional>
 
+#include "cli/HexText.h"
 #include "core/ProgramCodec.h"
 
 namespace calorix::cli {
@@ -14,10 +16,6 @@ constexpr qint64 kRamReadPauseMs = 50;
 struct ExchangeFailed {
   QString message;
 };
-
-QString hexAddress(int address) {
-  return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(4, u'0');
-}
 
 QString where(const RegionSpec& spec, int address) {
   return QStringLiteral("%1 %2 (%3)").arg(memoryName(spec.memory), hexAddress(address), spec.name);
@@ -57,14 +55,11 @@ class Transfer {
     switch (spec.kind) {
       case RegionKind::CoefWords:
       case RegionKind::ProgramTable:
-        sync(link_);
-        for (int at = 0; at < spec.size; at += blockChunk(spec)) {
-          const int n = std::min(blockChunk(spec), spec.size - at);
-          const Link::View got = link_.RdBlock(std::uint8_t(n), quint16(spec.address + at));
-          requirePlain(link_, QStringLiteral("RdBlock %1").arg(where(spec, spec.address + at)));
+        eachBlock(spec, [&](quint16 addr, int, int n) {
+          const Link::View got = link_.RdBlock(std::uint8_t(n), addr);
+          requirePlain(link_, QStringLiteral("RdBlock %1").arg(where(spec, addr)));
           take(out, got);
-        }
-        sync(link_);
+        });
         break;
       case RegionKind::Program: {
         const std::uint8_t count = std::uint8_t(spec.size);
@@ -95,14 +90,11 @@ class Transfer {
     switch (spec.kind) {
       case RegionKind::CoefWords:
       case RegionKind::ProgramTable:
-        sync(link_);
-        for (int at = 0; at < spec.size; at += blockChunk(spec)) {
-          const int n = std::min(blockChunk(spec), spec.size - at);
-          link_.WrBlock(quint16(spec.address + at), all.subspan(std::size_t(at), std::size_t(n)));
-          requirePlain(link_, QStringLiteral("WrBlock %1").arg(where(spec, spec.address + at)));
+        eachBlock(spec, [&](quint16 addr, int at, int n) {
+          link_.WrBlock(addr, all.subspan(std::size_t(at), std::size_t(n)));
+          requirePlain(link_, QStringLiteral("WrBlock %1").arg(where(spec, addr)));
           progress_.advance(n);
-        }
-        sync(link_);
+        });
         break;
       case RegionKind::Program:
         if (spec.memory == Memory::ProgMem)
@@ -121,6 +113,16 @@ class Transfer {
   }
 
  private:
+  // A block-memory region as the coefficient editor and the program table
+  // move it: SyncCmd, one block command per word or record, SyncCmd.
+  void eachBlock(const RegionSpec& spec,
+                 const std::function<void(quint16 addr, int at, int n)>& exchange) {
+    sync(link_);
+    for (int at = 0; at < spec.size; at += blockChunk(spec))
+      exchange(quint16(spec.address + at), at, std::min(blockChunk(spec), spec.size - at));
+    sync(link_);
+  }
+
   void take(Bytes& out, Link::View got) {
     out.insert(out.end(), got.begin(), got.end());
     progress_.advance(qint64(got.size()));

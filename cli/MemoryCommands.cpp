@@ -2,7 +2,10 @@
 // and the PID window use, numbers as the console's fields take them.
 #include <QJsonArray>
 
+#include <algorithm>
+
 #include "cli/Command.h"
+#include "cli/HexText.h"
 #include "cli/ImageTransfer.h"
 #include "core/Abort.h"
 #include "core/ControllerMap.h"
@@ -13,10 +16,6 @@ namespace calorix::cli {
 namespace {
 
 constexpr int kDumpBytesPerLine = 16;
-
-QString hexAddress(int address) {
-  return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(4, u'0');
-}
 
 // A number by the console's rule for integer fields, within [low, high].
 int number(const QString& text, const char* what, int low, int high) {
@@ -52,10 +51,9 @@ int readRamCommand(CommandContext& ctx) {
     throw CliError{kExitLink, failed};
   QJsonArray bytes;
   for (int at = 0; at < count; at += kDumpBytesPerLine) {
-    QStringList hex;
-    for (int i = at; i < count && i < at + kDumpBytesPerLine; ++i)
-      hex << QStringLiteral("%1").arg(got[std::size_t(i)], 2, 16, QLatin1Char('0')).toUpper();
-    ctx.say(QStringLiteral("%1  %2").arg(hexAddress((address + at) & 0xFFFF), hex.join(u' ')));
+    const auto line =
+        got.subspan(std::size_t(at), std::size_t(std::min(kDumpBytesPerLine, count - at)));
+    ctx.say(QStringLiteral("%1  %2").arg(hexAddress((address + at) & 0xFFFF), hexBytes(line)));
   }
   for (std::uint8_t b : got) bytes.append(int(b));
   ctx.result[QStringLiteral("address")] = address;

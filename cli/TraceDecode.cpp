@@ -3,6 +3,9 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 
+#include <algorithm>
+
+#include "cli/HexText.h"
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
 
@@ -12,19 +15,11 @@ namespace framed = ctl::framed;
 
 namespace {
 
-QString hex2(std::uint8_t b) {
-  return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-}
-
+// Up to count bytes from `from` on, as far as there are any.
 QString hexList(const std::vector<std::uint8_t>& bytes, std::size_t from = 0,
                 std::size_t count = std::size_t(-1)) {
-  QStringList parts;
-  for (std::size_t i = from; i < bytes.size() && i - from < count; ++i) parts << hex2(bytes[i]);
-  return parts.join(QLatin1Char(' '));
-}
-
-QString hexWord(int v) {
-  return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, u'0');
+  from = std::min(from, bytes.size());
+  return hexBytes(std::span(bytes).subspan(from, std::min(count, bytes.size() - from)));
 }
 
 bool isBlockRead(std::uint8_t code) {
@@ -281,14 +276,15 @@ QString parameters(const TraceEntry& e) {
   if (code == framed::kSetRegBits && has(5))
     return QStringLiteral("R%1 or 0x%2 and 0x%3").arg(s[2]).arg(hex2(s[3]), hex2(s[4]));
   if ((isBlockRead(code) || isBlockWrite(code)) && has(5)) {
-    QString text = QStringLiteral("addr %1 count %2").arg(hexWord(ctl::le16(&s[2]))).arg(int(s[4]));
+    QString text =
+        QStringLiteral("addr %1 count %2").arg(hexAddress(ctl::le16(&s[2]))).arg(int(s[4]));
     if (isBlockWrite(code)) text += QStringLiteral(" data ") + hexList(s, 5, s[4]);
     return text;
   }
   if (code == framed::kPanelKey && has(3)) return QStringLiteral("key 0x%1").arg(hex2(s[2]));
   if ((code == framed::kRomPage9 || code == framed::kRomPage10 || code == framed::kRomPage11) &&
       has(4))
-    return QStringLiteral("page %1").arg(hexWord(ctl::le16(&s[2])));
+    return QStringLiteral("page %1").arg(hexAddress(ctl::le16(&s[2])));
   return QString();
 }
 
