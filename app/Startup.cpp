@@ -75,6 +75,7 @@ void Console::createWindows() {
   addShownBy<TFormDopParam>("Button25");
   addShownBy<TFormDopRAM>("Button26");
   addShownBy<TFormRabPID>("Button30");
+  form1().parts().attachPidWindow(window<TFormRabPID>());
   addShownBy<TFormDataDide>("Button32");
   add<TForm2>();
 }

@@ -160,6 +160,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
   if (closedDone_) return;
   closedDone_ = true;
+  parts_->stopRunTimers();
   ctx_.link.ClosePort();
   ctx_.link.CloseDataLog();
   ctx_.link.CloseProtocol();

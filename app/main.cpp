@@ -13,10 +13,12 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/Startup.h"
 #include "core/LocalTimeZone.h"
 
 #include "link/SerialPortBackend.h"
+#include "link/Settings.h"
 #include "sim/PtyServer.h"
 
 using namespace calorix;
@@ -49,7 +51,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (const QString why = missingDisplay(argc, argv); !why.isEmpty()) {
+    printErr(why + QLatin1Char('\n'));
+    return 1;
+  }
+  guardToolkitStart();
   QApplication app(argc, argv);
+  endToolkitStartGuard();
   // The program ends when the main window closes, whatever else is open.
   app.setQuitOnLastWindowClosed(false);
 
@@ -60,9 +68,8 @@ int main(int argc, char** argv) {
   }
 
   LinkConfig config;
-  config.iniPath = line.iniPath.isEmpty()
-                       ? QDir(QCoreApplication::applicationDirPath()).filePath("ZaroZ.ini")
-                       : QFileInfo(line.iniPath).absoluteFilePath();
+  config.iniPath = line.iniPath.isEmpty() ? defaultIniPath(QCoreApplication::applicationDirPath())
+                                          : QFileInfo(line.iniPath).absoluteFilePath();
   config.dataRoot = dataRoot();
   config.portDeviceOverride = line.portDevice;
   config.openPort = serialPortOpener();

@@ -103,7 +103,7 @@ qsizetype findKey(const QStringList& lines, const SectionSpan& span, const QStri
 
 }  // namespace
 
-IniFile::IniFile(QString path) : path_(std::move(path)) {
+IniFile::IniFile(QString path, bool readOnly) : path_(std::move(path)), readOnly_(readOnly) {
   reload();
 }
 
@@ -162,6 +162,7 @@ void IniFile::writeInt(const QString& section, const QString& key, qint32 value)
 }
 
 void IniFile::save() {
+  if (readOnly_) return;
   const QFileInfo info(path_);
   const QString fullName = QDir::toNativeSeparators(info.absoluteFilePath());
   auto fail = [&] { throw AbortAction(QStringLiteral("Unable to write to %1").arg(fullName)); };

@@ -12,7 +12,9 @@ namespace calorix {
 
 class IniFile {
  public:
-  explicit IniFile(QString path);
+  // readOnly: writes change what this object reads and never the file (the
+  // command-line tool reads the console's settings and leaves them as found).
+  explicit IniFile(QString path, bool readOnly = false);
   const QString& path() const { return path_; }
   // Re-reads the file; a missing file reads as empty.
   void reload();
@@ -28,6 +30,7 @@ class IniFile {
  private:
   void save();
   QString path_;
+  bool readOnly_ = false;
   QStringList lines_;
 };
 
