@@ -1,0 +1,105 @@
+#pragma once
+// The trend window "Grafik": the quantities of every run and of the telemetry
+// stream drawn over clock time as the frames come, or a past data log; curves
+// switched on and off, stage marks, a read-out of every value under the
+// pointer, zoom, pan and a follow mode. It is fed the frames the run timers
+// and the stream have already read (frame()); it never exchanges while a run
+// or the stream holds the line.
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "plot/TrendStore.h"
+#include "trend/GrafikHooks.h"
+#include "trend/TrendChartView.h"
+#include "ui/WindowContext.h"
+
+namespace calorix {
+
+class TFormGrafik : public QWidget {
+  Q_OBJECT
+ public:
+  // At most this many redraws a second while frames come at line rate.
+  static constexpr int kRedrawIntervalMs = 100;
+
+  TFormGrafik(WindowContext& context, GrafikHooks hooks, QWidget* parent = nullptr);
+
+  // One frame a run timer or the stream has read (the TrendFeed of app/).
+  void frame(const plot::Sample& sample);
+
+  // Draws what is pending now rather than at the next throttled redraw.
+  void drawPendingNow();
+
+  const plot::TrendStore& liveStore() const { return live_.store; }
+  TrendChart& chart() const { return *chart_; }
+
+  // How a file is chosen; the default is the file dialog, which asks before
+  // an existing file is replaced. Empty: cancelled.
+  using FileChooser = std::function<QString(QWidget* parent, const QString& caption,
+                                            const QString& filter, bool forSaving)>;
+  void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // The samples shown: the live frames or an opened log.
+  struct Shown {
+    plot::TrendStore store;
+    // The first frame of the latest run (log: its first sample): where a plan starts.
+    std::optional<std::pair<qint64, double>> runStart;
+    QString title;
+    int skippedLines = 0;
+  };
+  enum class Range { All, Follow, Fixed };
+
+  // ---- building (trend/GrafikLayout.cpp) ----
+  void build();
+  QWidget* buildToolbar();
+  QWidget* buildCurveToggles();
+
+  // ---- the range and drawing ----
+  void scheduleRedraw();
+  void redraw();
+  std::pair<qint64, qint64> currentRange() const;
+  void setFixedRange(double fromMs, double toMs);
+  void zoomAt(double atMs, double factor);
+  void panBy(double byMs);
+  void setFollow(bool on);
+  void showAll();
+  void showReadout(double atMs);
+  void updateInfo();
+  std::array<bool, plot::kQuantityCount> shownCurves() const;
+
+  WindowContext& ctx_;
+  GrafikHooks hooks_;
+  FileChooser chooseFile_;
+  Shown live_;
+  Shown log_;
+  Shown* shown_ = &live_;
+  Range range_ = Range::Follow;
+  qint64 fromMs_ = 0;
+  qint64 toMs_ = 0;
+  QTimer redrawTimer_;
+  QElapsedTimer sinceRedraw_;
+  bool redrawPending_ = false;
+
+  TrendChart* chart_ = nullptr;
+  TrendChartView* view_ = nullptr;
+  std::array<QCheckBox*, plot::kQuantityCount> curveBoxes_{};
+  QCheckBox* CheckBoxSledit = nullptr;
+  QSpinBox* SpinMinutes = nullptr;
+  QPushButton* ButtonAll = nullptr;
+  QLabel* LabelInfo = nullptr;
+  QLabel* LabelReadout = nullptr;
+};
+
+}  // namespace calorix
