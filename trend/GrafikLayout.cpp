@@ -67,6 +67,9 @@ QWidget* TFormGrafik::buildToolbar() {
   line->addWidget(SpinMinutes);
   line->addWidget(minutes);
   line->addWidget(ButtonAll);
+  line->addSpacing(12);
+  ButtonPng = button(row, "ButtonPng", "PNG...");
+  line->addWidget(ButtonPng);
   line->addStretch(1);
 
   LabelInfo = designed(new QLabel(row), QStringLiteral("LabelInfo"), utf8("Что показано"));

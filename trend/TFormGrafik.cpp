@@ -38,6 +38,7 @@ TFormGrafik::TFormGrafik(WindowContext& context, GrafikHooks hooks, QWidget* par
     if (range_ == Range::Follow) scheduleRedraw();
   });
   connect(ButtonAll, &QPushButton::clicked, this, [this] { showAll(); });
+  connect(ButtonPng, &QPushButton::clicked, this, [this] { exportPng(); });
   for (QCheckBox* box : curveBoxes_)
     connect(box, &QCheckBox::toggled, this, [this] { scheduleRedraw(); });
 

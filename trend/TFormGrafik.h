@@ -41,11 +41,17 @@ class TFormGrafik : public QWidget {
   const plot::TrendStore& liveStore() const { return live_.store; }
   TrendChart& chart() const { return *chart_; }
 
-  // How a file is chosen; the default is the file dialog, which asks before
-  // an existing file is replaced. Empty: cancelled.
-  using FileChooser = std::function<QString(QWidget* parent, const QString& caption,
-                                            const QString& filter, bool forSaving)>;
+  // How a file is chosen: for saving, the dialog gives a name without a
+  // suffix the default one and asks before an existing file is replaced.
+  // Empty: cancelled.
+  struct FileQuestion {
+    QString caption;
+    QString filter;
+    QString defaultSuffix;  // empty: a file to open
+  };
+  using FileChooser = std::function<QString(QWidget* parent, const FileQuestion& question)>;
   void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+  static QString askWithDialog(QWidget* parent, const FileQuestion& question);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -66,6 +72,11 @@ class TFormGrafik : public QWidget {
   QWidget* buildToolbar();
   QWidget* buildCurveToggles();
 
+  // ---- files (trend/GrafikFiles.cpp) ----
+  void exportPng();
+  QString askFile(const FileQuestion& question);
+  void reportFileError(const QString& path, const QString& why);
+
   // ---- the range and drawing ----
   void scheduleRedraw();
   void redraw();
@@ -81,7 +92,7 @@ class TFormGrafik : public QWidget {
 
   WindowContext& ctx_;
   GrafikHooks hooks_;
-  FileChooser chooseFile_;
+  FileChooser chooseFile_ = &TFormGrafik::askWithDialog;
   Shown live_;
   Shown log_;
   Shown* shown_ = &live_;
@@ -98,6 +109,7 @@ class TFormGrafik : public QWidget {
   QCheckBox* CheckBoxSledit = nullptr;
   QSpinBox* SpinMinutes = nullptr;
   QPushButton* ButtonAll = nullptr;
+  QPushButton* ButtonPng = nullptr;
   QLabel* LabelInfo = nullptr;
   QLabel* LabelReadout = nullptr;
 };

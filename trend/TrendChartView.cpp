@@ -20,6 +20,7 @@ TrendChartView::TrendChartView(TrendChart* chart, QWidget* parent)
       band_(new QRubberBand(QRubberBand::Rectangle, this)) {
   setRenderHint(QPainter::Antialiasing);
   setMouseTracking(true);
+  viewport()->setMouseTracking(true);       // the read-out follows the pointer without a button
   setRubberBand(QChartView::NoRubberBand);  // ours: it asks the window, never zooms itself
   setDragMode(QGraphicsView::NoDrag);
 }
