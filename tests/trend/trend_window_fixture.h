@@ -26,15 +26,17 @@ inline ProgramTable furnaceProgram() {
   return p;
 }
 
-inline LinkHarnessOptions onFurnace() {
+// telemetryPeriodMs: one telemetry frame per period once P/B asks.
+inline LinkHarnessOptions onFurnace(qint64 telemetryPeriodMs = 500) {
   LinkHarnessOptions o;
   o.firmware = sim::makeFurnaceFirmware(1.0);
+  o.controller.telemetryPeriodMs = telemetryPeriodMs;
   return o;
 }
 
 class TrendConsole {
  public:
-  TrendConsole() : h(onFurnace()) {
+  explicit TrendConsole(LinkHarnessOptions options = onFurnace()) : h(std::move(options)) {
     testApplication();
     auto& prog = h.ctrl().memory().progMem;
     std::fill(prog.begin(), prog.begin() + kProgramBytes, 0);
