@@ -45,17 +45,17 @@ QString timeFormat(qint64 spanMs) {
 
 QColor TrendChart::colorOf(Quantity q) {
   static const std::array<QColor, plot::kQuantityCount> colors{{
-      QColor(200, 30, 30),    // temperature
-      QColor(230, 120, 20),   // corrected thermocouple temperature
-      QColor(30, 60, 200),    // set temperature
-      QColor(120, 120, 120),  // heater power
-      QColor(20, 150, 60),    // P
-      QColor(150, 40, 170),   // I
-      QColor(0, 160, 170),    // D
-      QColor(90, 60, 30),     // total action
-      QColor(220, 60, 150),   // heating speed
-      QColor(120, 150, 0),    // set speed
-      QColor(60, 60, 60),     // error
+      QColor(200, 30, 30),   // temperature
+      QColor(230, 120, 20),  // corrected thermocouple temperature
+      QColor(30, 60, 200),   // set temperature
+      QColor(60, 60, 60),    // heater power
+      QColor(20, 150, 60),   // P
+      QColor(150, 40, 170),  // I
+      QColor(0, 160, 170),   // D
+      QColor(90, 60, 30),    // total action
+      QColor(220, 60, 150),  // heating speed
+      QColor(120, 150, 0),   // set speed
+      QColor(160, 130, 0),   // error
   }};
   return colors[std::size_t(q)];
 }
