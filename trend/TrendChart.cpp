@@ -110,25 +110,24 @@ void TrendChart::draw(const TrendContent& content) {
   const int columns = std::max(1, int(plotArea().width()));
   Span celsius;
   Span action;
+  std::array<QList<QPointF>, plot::kQuantityCount> points;
   for (const plot::QuantityInfo& info : plot::kQuantities) {
-    QLineSeries* s = series(info.quantity);
-    const bool on = content.shown[std::size_t(info.quantity)] && content.store;
-    QList<QPointF> points;
-    if (on) {
-      const std::vector<QPointF> view = content.store->view(info.quantity, fromMs_, toMs_, columns);
-      points = QList<QPointF>(view.begin(), view.end());
-      Span& span = info.axis == plot::Axis::Celsius ? celsius : action;
-      for (const QPointF& p : points)
-        if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) span.take(p.y());
-    }
-    s->replace(points);
-    s->setVisible(on);
+    if (!content.shown[std::size_t(info.quantity)] || !content.store) continue;
+    const std::vector<QPointF> view = content.store->view(info.quantity, fromMs_, toMs_, columns);
+    QList<QPointF>& list = points[std::size_t(info.quantity)];
+    list = QList<QPointF>(view.begin(), view.end());
+    Span& span = info.axis == plot::Axis::Celsius ? celsius : action;
+    for (const QPointF& p : list)
+      if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) span.take(p.y());
   }
-  plan_->replace(QList<QPointF>(content.plan.begin(), content.plan.end()));
-  plan_->setVisible(!content.plan.empty());
   for (const QPointF& p : content.plan)
     if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) celsius.take(p.y());
 
+  // Every change of an axis range lays out every series again: the series
+  // are emptied first, so that costs nothing, and each is laid out once,
+  // when its new points come.
+  for (QLineSeries* s : series_) s->clear();
+  plan_->clear();
   timeAxis_->setFormat(timeFormat(toMs_ - fromMs_));
   timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs_),
                       QDateTime::fromMSecsSinceEpoch(toMs_));
@@ -136,6 +135,13 @@ void TrendChart::draw(const TrendContent& content) {
   celsiusAxis_->setRange(cLow, cHigh);
   const auto [aLow, aHigh] = action.padded(0, 100);
   actionAxis_->setRange(aLow, aHigh);
+  for (const plot::QuantityInfo& info : plot::kQuantities) {
+    QLineSeries* s = series(info.quantity);
+    s->replace(points[std::size_t(info.quantity)]);
+    s->setVisible(content.shown[std::size_t(info.quantity)] && content.store);
+  }
+  plan_->replace(QList<QPointF>(content.plan.begin(), content.plan.end()));
+  plan_->setVisible(!content.plan.empty());
 
   // Stage marks and lag stretches of the range, as items over the plot area.
   markTimes_.clear();
