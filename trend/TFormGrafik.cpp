@@ -39,6 +39,13 @@ TFormGrafik::TFormGrafik(WindowContext& context, GrafikHooks hooks, QWidget* par
   });
   connect(ButtonAll, &QPushButton::clicked, this, [this] { showAll(); });
   connect(ButtonPng, &QPushButton::clicked, this, [this] { exportPng(); });
+  connect(ButtonSvg, &QPushButton::clicked, this, [this] { exportSvg(); });
+  connect(ButtonCsv, &QPushButton::clicked, this, [this] { exportCsv(); });
+  connect(ButtonOpenLog, &QPushButton::clicked, this, [this] { openLog(); });
+  connect(ButtonLive, &QPushButton::clicked, this, [this] { showLive(); });
+  connect(ButtonPlan, &QPushButton::clicked, this, [this] { takePlan(); });
+  connect(ButtonNoPlan, &QPushButton::clicked, this, [this] { dropPlan(); });
+  connect(SpinMargin, &QDoubleSpinBox::valueChanged, this, [this] { scheduleRedraw(); });
   for (QCheckBox* box : curveBoxes_)
     connect(box, &QCheckBox::toggled, this, [this] { scheduleRedraw(); });
 
@@ -112,6 +119,7 @@ void TFormGrafik::redraw() {
   content.fromMs = fromMs_;
   content.toMs = toMs_;
   content.shown = shownCurves();
+  addPlan(content);
   chart_->draw(content);
   updateInfo();
 }
@@ -187,6 +195,8 @@ void TFormGrafik::updateInfo() {
   QString text =
       shown_->title + QString::fromUtf8(": точек %1").arg(shown_->store.samples().size());
   if (shown_ != &live_) text += QString::fromUtf8(", пропущено строк %1").arg(shown_->skippedLines);
+  const QString plan = planInfo();
+  if (!plan.isEmpty()) text += QStringLiteral("; ") + plan;
   LabelInfo->setText(text);
 }
 

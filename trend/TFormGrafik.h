@@ -2,10 +2,13 @@
 // The trend window "Grafik": the quantities of every run and of the telemetry
 // stream drawn over clock time as the frames come, or a past data log; curves
 // switched on and off, stage marks, a read-out of every value under the
-// pointer, zoom, pan and a follow mode. It is fed the frames the run timers
-// and the stream have already read (frame()); it never exchanges while a run
-// or the stream holds the line.
+// pointer, zoom, pan and a follow mode; the program's plan against the run
+// with the stretches that lag it shaded; what is shown exported as CSV, PNG
+// or SVG. It is fed the frames the run timers and the stream have already
+// read (frame()); it never exchanges while a run or the stream holds the line
+// (the one read it makes, a program for the plan, is refused then).
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +20,7 @@
 #include <functional>
 #include <optional>
 
+#include "plot/PlannedProfile.h"
 #include "plot/TrendStore.h"
 #include "trend/GrafikHooks.h"
 #include "trend/TrendChartView.h"
@@ -39,6 +43,13 @@ class TFormGrafik : public QWidget {
   void drawPendingNow();
 
   const plot::TrendStore& liveStore() const { return live_.store; }
+  // What is shown: the live frames or the opened log.
+  const plot::TrendStore& shownStore() const { return shown_->store; }
+
+  // What "План" says when it may not read the program from the controller,
+  // and when the program editor holds none.
+  static QString planReadRefusedText();
+  static QString noEditorProgramText();
   TrendChart& chart() const { return *chart_; }
 
   // How a file is chosen: for saving, the dialog gives a name without a
@@ -70,12 +81,23 @@ class TFormGrafik : public QWidget {
   // ---- building (trend/GrafikLayout.cpp) ----
   void build();
   QWidget* buildToolbar();
+  QWidget* buildFileAndPlanRow();
   QWidget* buildCurveToggles();
 
   // ---- files (trend/GrafikFiles.cpp) ----
   void exportPng();
+  void exportSvg();
+  void exportCsv();
+  void openLog();
+  void showLive();
   QString askFile(const FileQuestion& question);
   void reportFileError(const QString& path, const QString& why);
+
+  // ---- the plan (trend/GrafikPlan.cpp) ----
+  void takePlan();
+  void dropPlan();
+  void addPlan(TrendContent& content) const;
+  QString planInfo() const;
 
   // ---- the range and drawing ----
   void scheduleRedraw();
@@ -102,6 +124,8 @@ class TFormGrafik : public QWidget {
   QTimer redrawTimer_;
   QElapsedTimer sinceRedraw_;
   bool redrawPending_ = false;
+  std::vector<plot::PlanStage> planStages_;
+  int planProgram_ = 0;
 
   TrendChart* chart_ = nullptr;
   TrendChartView* view_ = nullptr;
@@ -110,6 +134,14 @@ class TFormGrafik : public QWidget {
   QSpinBox* SpinMinutes = nullptr;
   QPushButton* ButtonAll = nullptr;
   QPushButton* ButtonPng = nullptr;
+  QPushButton* ButtonSvg = nullptr;
+  QPushButton* ButtonCsv = nullptr;
+  QPushButton* ButtonOpenLog = nullptr;
+  QPushButton* ButtonLive = nullptr;
+  QPushButton* ButtonPlan = nullptr;
+  QPushButton* ButtonNoPlan = nullptr;
+  QSpinBox* SpinProgram = nullptr;
+  QDoubleSpinBox* SpinMargin = nullptr;
   QLabel* LabelInfo = nullptr;
   QLabel* LabelReadout = nullptr;
 };

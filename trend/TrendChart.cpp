@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+#include "plot/ChartRenderer.h"
+
 namespace calorix {
 
 namespace {
@@ -43,23 +45,6 @@ QString timeFormat(qint64 spanMs) {
 
 }  // namespace
 
-QColor TrendChart::colorOf(Quantity q) {
-  static const std::array<QColor, plot::kQuantityCount> colors{{
-      QColor(200, 30, 30),   // temperature
-      QColor(230, 120, 20),  // corrected thermocouple temperature
-      QColor(30, 60, 200),   // set temperature
-      QColor(60, 60, 60),    // heater power
-      QColor(20, 150, 60),   // P
-      QColor(150, 40, 170),  // I
-      QColor(0, 160, 170),   // D
-      QColor(90, 60, 30),    // total action
-      QColor(220, 60, 150),  // heating speed
-      QColor(120, 150, 0),   // set speed
-      QColor(160, 130, 0),   // error
-  }};
-  return colors[std::size_t(q)];
-}
-
 TrendChart::TrendChart() {
   setObjectName(QStringLiteral("ChartGrafik"));
   legend()->setAlignment(Qt::AlignBottom);
@@ -79,7 +64,7 @@ TrendChart::TrendChart() {
   for (const plot::QuantityInfo& info : plot::kQuantities) {
     auto* s = new QLineSeries(this);
     s->setName(QString::fromUtf8(info.label));
-    QPen pen(colorOf(info.quantity));
+    QPen pen(plot::curveColor(info.quantity));
     pen.setWidthF(1.5);
     s->setPen(pen);
     addSeries(s);
@@ -89,7 +74,7 @@ TrendChart::TrendChart() {
   }
   plan_ = new QLineSeries(this);
   plan_->setName(QString::fromUtf8("План, °C"));
-  QPen planPen(QColor(30, 60, 200));
+  QPen planPen(Qt::black);
   planPen.setStyle(Qt::DashLine);
   planPen.setWidthF(1.5);
   plan_->setPen(planPen);

@@ -35,9 +35,6 @@ class TrendChart : public QChart {
  public:
   TrendChart();
 
-  // The colour a quantity is drawn in (its check box shows the same).
-  static QColor colorOf(plot::Quantity q);
-
   // Redraws every series from the store's view of the range, at most two
   // points per pixel column of the plot area.
   void draw(const TrendContent& content);
