@@ -60,9 +60,15 @@ TFormGrafik::TFormGrafik(WindowContext& context, GrafikHooks hooks, QWidget* par
 
 void TFormGrafik::frame(const plot::Sample& sample) {
   // Every producer counts its frames in WorkCounter from 1 at the start of
-  // its run or stream: the first one is where a plan starts.
-  if (ctx_.run.WorkCounter == 1 && sample.has(plot::Quantity::Temperature))
-    live_.runStart = {sample.timeMs, sample.value(plot::Quantity::Temperature)};
+  // its run or stream: the first one starts a new trend (a line from the
+  // last run across the idle time between would show what never was; the
+  // last run stays in its data log) and is where a plan starts.
+  if (ctx_.run.WorkCounter == 1) {
+    live_.store.clear();
+    live_.runStart.reset();
+    if (sample.has(plot::Quantity::Temperature))
+      live_.runStart = {sample.timeMs, sample.value(plot::Quantity::Temperature)};
+  }
   live_.store.append(sample);
   if (shown_ == &live_) scheduleRedraw();
 }

@@ -49,6 +49,19 @@ TEST(TrendWindowTest, FramesOfAPidRunReachTheChartAndStayWhileHidden) {
   EXPECT_EQ(c.trend->liveStore().samples().size(), 5u);
   c.trend->show();
   EXPECT_EQ(c.points(Quantity::Temperature), 5);
+
+  // Stopped and started again: the new run is a new trend, not joined to
+  // the last one across the time between.
+  c.pressOn(c.pid, "Button3");
+  c.timerPid().tick();
+  ASSERT_EQ(c.h.console().run().PidRunActive, 0);
+  const qint64 lastOfFirstRun = c.trend->liveStore().lastMs();
+  c.h.clock().advance(60000);
+  c.pressOn(c.pid, "Button1");
+  c.timerPid().tick();
+  ASSERT_EQ(c.trend->liveStore().samples().size(), 2u);
+  EXPECT_GE(c.trend->liveStore().firstMs(), lastOfFirstRun + 60000);
+  EXPECT_EQ(c.points(Quantity::Temperature), 2);
 }
 
 TEST(TrendWindowTest, CurveSwitchesEmptyAndRefillTheirSeries) {
