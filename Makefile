@@ -1,11 +1,15 @@
 # make run  - install what is missing, build, start the console on the built-in simulator
-# make test - install what is missing, build with ASan and UBSan, run every test
+# make test - install what is missing, build with ASan and UBSan, run every test,
+#             then a short run of every fuzz target where clang has libFuzzer
+# make fuzz - long fuzz runs (FUZZ_SECONDS each, 600 by default)
 JOBS ?= 2
 BUILD ?= build
 TEST_BUILD ?= build-test
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test bench format clean
+.PHONY: deps build run test bench format clean fuzz-build fuzz-smoke fuzz
 
 deps:
 	bash scripts/install-deps.sh
@@ -21,6 +25,21 @@ test: deps
 	@test -f $(TEST_BUILD)/CMakeCache.txt || cmake -S . -B $(TEST_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCALORIX_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j$(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j$(JOBS)
+	@if scripts/have-libfuzzer.sh; then $(MAKE) --no-print-directory fuzz-smoke; \
+	 else echo "clang with libFuzzer not found: the fuzz smoke runs are skipped"; fi
+
+# A build of its own: clang, libFuzzer, ASan and UBSan.
+fuzz-build: deps
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALORIX_FUZZ=ON -DCALORIX_TESTS=OFF -DCALORIX_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target calorix_fuzzers
+
+# About 20 s of every fuzz target, from the seed corpus in fuzz/corpus.
+fuzz-smoke: fuzz-build
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp scripts/fuzz.sh $(FUZZ_BUILD) 20
+
+fuzz: fuzz-build
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
@@ -29,4 +48,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD)

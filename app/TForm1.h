@@ -1,7 +1,7 @@
 #pragma once
-// The main window frame: creation (settings, port, timers, view mode, first
-// read of the panel), the access lock of the engineering view modes at the
-// first show, and closing the port and the log files. The panel area, the
+// The main window frame: creation (settings, port, timers, view mode), the
+// access lock of the engineering view modes and the first read of the panel at
+// the first show, and closing the port and the log files. The panel area, the
 // service area and the run timers are its MainWindowParts.
 #include <QString>
 #include <QWidget>
@@ -34,6 +34,10 @@ class TForm1 : public QWidget {
   const std::array<qint32, 3>& codes() const { return codes_; }
   bool passwordAsked() const { return passwordAsked_; }
 
+  // The first read of the panel, queued by the first show once the access
+  // lock is settled; runs once (again later when the link was busy).
+  void firstReadOut();
+
   // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.
   void layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
                     int outerHeight);
@@ -63,6 +67,7 @@ class TForm1 : public QWidget {
   bool firstShowDone_ = false;
   bool passwordAsked_ = false;
   bool closedDone_ = false;
+  bool firstReadDone_ = false;
 };
 
 }  // namespace calorix

@@ -152,6 +152,7 @@ void TraceFiles::tracedCommand(const std::function<void()>& command) {
 }
 
 void TraceFiles::OpenProtocol() {
+  protocolEnded_ = false;
   closeChecked(protocolFile_);
   startLogFile(protocolFile_, newLogFileName(protocolDir_));
   protocolSize_ = 0;
@@ -159,6 +160,9 @@ void TraceFiles::OpenProtocol() {
 }
 
 void TraceFiles::CloseProtocol() {
+  // Closed for good: an exchange that still runs while the console closes
+  // (a read-out that let the close in) starts no new file.
+  protocolEnded_ = true;
   closeChecked(protocolFile_);
 }
 
@@ -234,6 +238,7 @@ void TraceFiles::WriteProtocolDirect(const QString& text) {
 }
 
 void TraceFiles::breakOffAfterError() {
+  if (protocolEnded_) return;
   if (protocolFile_.isOpen())
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
   OpenProtocol();
