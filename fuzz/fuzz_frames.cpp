@@ -3,6 +3,7 @@
 // lines, and the same bytes decode the same way twice.
 #include <array>
 
+#include "core/Abort.h"
 #include "fuzz/FuzzInput.h"
 #include "pid/PidFrameDecode.h"
 #include "pid/StreamFrameDecode.h"
@@ -43,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const QString& t : texts) FUZZ_CHECK(!t.contains(u'\n'), "a logged text is one line");
 
   const QString amplifier = QString::fromLatin1(in.rest().left(40));
-  (void)pid::encodeAmplifierText(amplifier);
+  // Either bytes to write or the message instead, never neither.
+  try {
+    const pid::AmplifierWrite w = pid::encodeAmplifierText(amplifier);
+    FUZZ_CHECK(w.bytes.has_value() != !w.message.isEmpty(), "bytes or a message");
+  } catch (const AbortAction&) {
+    // A text that passes the checks but does not convert abandons the action.
+  }
   return 0;
 }

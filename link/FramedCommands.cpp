@@ -91,7 +91,7 @@ bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool read
 bool FramedCommands::commandUnheard(std::uint8_t code) {
   if (transport_.TransferDone() > 0) return false;
   trace_.WriteNote(QString::fromUtf8("Нет ответа на код команды %1: кадр не отправлен")
-                       .arg(code, 2, 16, QLatin1Char('0'))
+                       .arg(uint(code), 2, 16, QLatin1Char('0'))
                        .toUpper());
   return true;
 }

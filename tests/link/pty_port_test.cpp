@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "core/ControllerMap.h"
 #include "link/Link.h"
 #include "link/SerialPortBackend.h"
 
@@ -148,7 +149,7 @@ TEST(SerialPortBackend, ALinkWhosePortIsLostFailsEveryExchangeWith255AndTellsOnc
   for (int i = 0; i < 5; ++i) {
     link.SyncCmd();
     EXPECT_EQ(link.status().code, 255);
-    link.SendPanelKey(0x02);
+    link.SendPanelKey(ctl::panelKey::kProg);
     EXPECT_EQ(link.status().code, 255);
     EXPECT_TRUE(link.RdRaw(4).empty());
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -44,8 +45,8 @@ struct DeadLine {
   QString slaveName;
 };
 
-struct Console {
-  explicit Console(const QString& iniText) {
+struct Program {
+  explicit Program(const QString& iniText) {
     if (!iniText.isEmpty()) {
       QFile ini(dir.filePath("ZaroZ.ini"));
       if (ini.open(QIODevice::WriteOnly)) ini.write(cp1251::encode(iniText));
@@ -94,7 +95,7 @@ bool built() {
 
 TEST(ProgramOnADeadLine, TheWindowComesUpAtOnceAndASignalDuringTheFirstReadOutEndsItCleanly) {
   if (!built()) GTEST_SKIP() << "calorix not built";
-  Console c(QString());
+  Program c{QString()};
   ASSERT_FALSE(c.line.slaveName.isEmpty());
   ASSERT_TRUE(c.proc.waitForStarted(10000));
   // Before, the window came only after the whole first read-out: 2 min 44 s.
@@ -112,7 +113,7 @@ TEST(ProgramOnADeadLine, TheWindowComesUpAtOnceAndASignalDuringTheFirstReadOutEn
 TEST(ProgramOnADeadLine, ASignalWhileAStartUpMessageBoxIsOpenEndsItCleanly) {
   if (!built()) GTEST_SKIP() << "calorix not built";
   // A frame length out of range: start-up tells it in a box and goes on.
-  Console c(QStringLiteral("[Data PID]\r\nDataPid=600\r\n"));
+  Program c(QStringLiteral("[Data PID]\r\nDataPid=600\r\n"));
   ASSERT_TRUE(c.proc.waitForStarted(10000));
   ASSERT_TRUE(c.waitFor("message box: DataPid = 600", 30000)) << c.err.toStdString();
   c.terminate();
