@@ -10,7 +10,7 @@ build=${1:-build-fuzz}
 seconds=${2:-20}
 status=0
 for bin in "$build"/fuzz/fuzz_*; do
-  [ -x "$bin" ] || continue
+  [ -f "$bin" ] && [ -x "$bin" ] || continue
   name=$(basename "$bin")
   short=${name#fuzz_}
   seeds="fuzz/corpus/$short"
