@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Abort.h"
+#include "core/Cp1251.h"
 #include "fuzz/FuzzInput.h"
 #include "link/IniFile.h"
 
@@ -22,7 +23,9 @@ struct Entry {
 // Every section/key pair the text names, read through the file's own rules.
 std::vector<Entry> entriesOf(const IniFile& ini, const QByteArray& bytes) {
   const bool utf8 = bytes.startsWith("\xEF\xBB\xBF");
-  QString text = utf8 ? QString::fromUtf8(bytes.mid(3)) : QString::fromLatin1(bytes);
+  // Decoded as the reader decodes it: a name read from the file can always be
+  // written back to it.
+  QString text = utf8 ? QString::fromUtf8(bytes.mid(3)) : cp1251::decode(bytes);
   std::vector<Entry> found;
   QString section;
   bool inSection = false;
@@ -35,7 +38,6 @@ std::vector<Entry> entriesOf(const IniFile& ini, const QByteArray& bytes) {
     }
     if (!inSection || line.startsWith(u';') || !raw.contains(u'=')) continue;
     const QString key = raw.left(raw.indexOf(u'=')).trimmed();
-    // Names the codec maps differently are looked up as the file reads them.
     found.push_back({section, key, ini.readString(section, key, QStringLiteral("\x01missing"))});
   }
   return found;
