@@ -57,6 +57,7 @@ const std::vector<Fault> kFaults = {
     {"keeps sending", [](sim::Faults& f, std::uint8_t) { f.keepSending = true; }},
     {"line lost", [](sim::Faults& f, std::uint8_t) { f.portGone = true; }},
 };
+const int kSilent = 0;
 const int kLineLost = 7;
 
 // The whole console in view mode 4 with every window shown.
@@ -80,19 +81,46 @@ struct Rig {
     QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
   }
   void main(const char* name) { click(h.form1(), name); }
-  void type(const char* field, const QString& text) {
-    auto* edit = h.form1().findChild<QLineEdit*>(QString::fromLatin1(field));
+  void type(QWidget& window, const char* field, const QString& text) {
+    auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(field));
     ASSERT_NE(edit, nullptr) << field;
     edit->setText(text);
+  }
+  void type(const char* field, const QString& text) { type(h.form1(), field, text); }
+  // A button the designed form keeps hidden, shown as the console's
+  // show-hidden mode shows it, so that the mouse can reach it.
+  void unhide(const char* name) {
+    auto* target = h.form1().findChild<QWidget*>(QString::fromLatin1(name));
+    ASSERT_NE(target, nullptr) << name;
+    target->show();
   }
   template <class W>
   void in(const char* name) {
     click(h.console().window<W>(), name);
   }
-  void editorStep(Qt::Key key) {
-    auto* combo = h.console().window<TFormDataDide>().findChild<QComboBox*>("ComboBox1");
-    QTest::keyClick(combo, key);
+  template <class W>
+  void typeIn(const char* field, const QString& text) {
+    type(h.console().window<W>(), field, text);
   }
+
+  // ---- the program editor: its combo box steps through the programs --------
+  QComboBox* editorCombo() {
+    return h.console().window<TFormDataDide>().findChild<QComboBox*>("ComboBox1");
+  }
+  void editorStep(Qt::Key key) { QTest::keyClick(editorCombo(), key); }
+  // Steps (fault-free) until the box shows the program at index.
+  void editorAt(int index) {
+    for (int guard = 0; guard < 40 && editorCombo()->currentIndex() != index; ++guard)
+      editorStep(editorCombo()->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
+    ASSERT_EQ(editorCombo()->currentIndex(), index);
+  }
+  // An edit of stage 1's temperature: a value no earlier edit left in the
+  // grid or in the controller (a failed save keeps the grid as it was edited).
+  void editorEdit() {
+    auto* grid = h.console().window<TFormDataDide>().findChild<QTableWidget*>("StringGrid1");
+    grid->item(2, 1)->setText(QString::number(100 + (++edits % 100)));
+  }
+  int edits = 0;
 };
 
 enum Layer { kPlain, kFramed, kRaw };
@@ -101,119 +129,166 @@ struct Row {
   const char* name;
   Layer layer;
   std::uint8_t firstCode;  // the command byte that "refused 0x81" refuses
-  // Expected link status per fault, in kFaults order. "*": any code of the
-  // plain table but 255 (0, 1, 2, 254: which one depends on the byte the
-  // fault hits); "-": the status is left as it was, nothing is judged.
+  // Expected link status per fault, in kFaults order (one of the kEnds
+  // below). A cell is one code, or codes joined by '|' where the protocol
+  // leaves the choice to timing; "-": the status is left as it was.
   const char* expected;
   std::function<void(Rig&)> action;
   std::function<void(Rig&)> prepare = {};  // runs fault-free before each cell
 };
 
+// What the protocol makes of each fault, by the kind of exchange. Every fault
+// but silence and the lost line fires once, on the controller's first reply
+// byte (refusal, wrong echo, dropped byte), on its fourth (the delay), or on
+// the first data block (short block).
+//
+// A plain command: ChkReply judges the echo of the command byte: nothing is 1,
+// 0x81 is 2, another byte 254. A byte 2.5 s late is within the 6 s a one-byte
+// read waits (the interval time-out acts only between the bytes of one
+// read): 0. A short block leaves the closing 0x80 among the data and the
+// closing read empty: 1 for the block commands, nothing to cut (0) elsewhere.
+// A controller that keeps sending never leaves a read empty and never sends
+// 0x81, so 0 or 254: which one depends on whether a filler byte lands before
+// a judged reply byte (it does where the controller answers only after a pause
+// of its own, as the RAM-output step's 0x80): not fixed by the protocol.
+const char* const kPlainCommand = "1 2 254 1 0 0 0|254 255";
+const char* const kPlainBlock = "1 2 254 1 0 1 0|254 255";
+// The typed reads and writes, and the window actions built of several plain
+// commands that end with a sync: every step runs whatever the one before it
+// did, and the closing sync's status is what remains. A fault that fired once
+// has passed by then: only silence (1) and the lost line (255) show.
+const char* const kPlainSequence = "1 0 0 0 0 0 0|254 255";
+// Framed commands: the answers are traced, not judged: 0, or 255 for a port
+// whose writes fail. A raw byte write judges nothing but the write.
+const char* const kNotJudged = "0 0 0 0 0 0 0 255";
+// A raw sync and a stream block of its two reply bytes: nothing at all is a
+// pause in the stream (silence, the dropped echo after which the controller
+// gives the sync up); part of the block (0x81 alone, a wrong echo without its
+// 0x80) is status 1; a stream block reads fillers as data.
+const char* const kStreamSync = "0 1 1 0 0 0 0 255";
+const char* const kReadsOnly = "- - - - - - - -";
+
 namespace key = ctl::plainKey;
+namespace plain = ctl::plain;
+namespace framed = ctl::framed;
 const std::vector<std::uint8_t> kTwoBytes{0x12, 0x34};
 
 const std::vector<Row> kRows = {
     // ---- link operations ------------------------------------------------------------------
-    {"SyncCmd", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.link().SyncCmd(); }},
-    {"RdByte", kPlain, 0x03, "1 * * * * * * 255",
+    {"SyncCmd", kPlain, plain::kSync, kPlainCommand, [](Rig& r) { r.link().SyncCmd(); }},
+    {"RdByte", kPlain, plain::kRdByte, kPlainSequence,
      [](Rig& r) {
        std::uint8_t v = 0;
        r.link().RdByte(0x60, v);
      }},
-    {"RdDWord", kPlain, 0x03, "1 * * * * * * 255",
+    {"RdDWord", kPlain, plain::kRdByte, kPlainSequence,
      [](Rig& r) {
        qint32 v = 0;
        r.link().RdDWord(0x60, v);
      }},
-    {"WrDWord", kPlain, 0x02, "1 * * * * * * 255", [](Rig& r) { r.link().WrDWord(0x70, -2); }},
-    {"RdBlock", kPlain, 0x05, "1 * * * * * * 255", [](Rig& r) { r.link().RdBlock(4, 0x70); }},
-    {"WrBlock", kPlain, 0x04, "1 * * * * * * 255",
+    {"WrDWord", kPlain, plain::kWrByte, kPlainSequence, [](Rig& r) { r.link().WrDWord(0x70, -2); }},
+    {"RdBlock", kPlain, plain::kRdBlock, kPlainBlock, [](Rig& r) { r.link().RdBlock(4, 0x70); }},
+    {"WrBlock", kPlain, plain::kWrBlock, kPlainBlock,
      [](Rig& r) { r.link().WrBlock(0x70, kTwoBytes); }},
-    {"SendKeyCode", kPlain, key::kTTN, "1 * * * * * * 255",
+    {"SendKeyCode", kPlain, key::kTTN, kPlainCommand,
      [](Rig& r) { r.link().SendKeyCode(key::kTTN); }},
-    {"SendRamOutKey", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.link().SendRamOutKey(); }},
-    {"SetRegBits", kFramed, 0x01, "0 0 0 0 0 0 0 255",
+    {"SendRamOutKey", kPlain, plain::kSync, kPlainCommand,
+     [](Rig& r) { r.link().SendRamOutKey(); }},
+    {"SetRegBits", kFramed, framed::kSetRegBits, kNotJudged,
      [](Rig& r) { r.link().SetRegBits(5, 0x04, 0xFF); }},
-    {"WrRam", kFramed, 0x04, "0 0 0 0 0 0 0 255", [](Rig& r) { r.link().WrRam(0xDC, kTwoBytes); }},
-    {"RdRam", kFramed, 0x05, "0 0 0 0 0 0 0 255", [](Rig& r) { r.link().RdRam(0x60, 16); }},
-    {"WrProgMem", kFramed, 0x06, "0 0 0 0 0 0 0 255",
+    {"WrRam", kFramed, framed::kWrRam, kNotJudged, [](Rig& r) { r.link().WrRam(0xDC, kTwoBytes); }},
+    {"RdRam", kFramed, framed::kRdRam, kNotJudged, [](Rig& r) { r.link().RdRam(0x60, 16); }},
+    {"WrProgMem", kFramed, framed::kWrProgMem, kNotJudged,
      [](Rig& r) { r.link().WrProgMem(0x00, kTwoBytes); }},
-    {"RdProgMem", kFramed, 0x07, "0 0 0 0 0 0 0 255", [](Rig& r) { r.link().RdProgMem(0, 60); }},
-    {"SendPanelKey", kFramed, 0x08, "0 0 0 0 0 0 0 255",
+    {"RdProgMem", kFramed, framed::kRdProgMem, kNotJudged,
+     [](Rig& r) { r.link().RdProgMem(0, 60); }},
+    {"SendPanelKey", kFramed, framed::kPanelKey, kNotJudged,
      [](Rig& r) { r.link().SendPanelKey(ctl::panelKey::kProg); }},
-    {"RomPageCmd9", kFramed, 0x09, "0 0 0 0 0 0 0 255",
+    {"RomPageCmd9", kFramed, framed::kRomPage9, kNotJudged,
      [](Rig& r) { r.link().RomPageCmd9(0x7C00); }},
-    {"RdRom", kFramed, 0x0C, "0 0 0 0 0 0 0 255", [](Rig& r) { r.link().RdRom(0x7C00, 64); }},
-    {"WrRawByte", kRaw, 0x00, "0 0 0 0 0 0 0 255", [](Rig& r) { r.link().WrRawByte(0x40); }},
-    {"RdStreamBlock", kRaw, 0x00, "- - - - - - - -",
+    {"RdRom", kFramed, framed::kRdRom, kNotJudged, [](Rig& r) { r.link().RdRom(0x7C00, 64); }},
+    {"WrRawByte", kRaw, plain::kSync, kNotJudged, [](Rig& r) { r.link().WrRawByte(plain::kSync); }},
+    {"RdStreamBlock", kRaw, plain::kSync, kStreamSync,
      [](Rig& r) {
-       r.link().WrRawByte(0x40);
+       r.link().WrRawByte(plain::kSync);
        r.link().RdStreamBlock(2);
      }},
     // ---- the main window ------------------------------------------------------------------
-    {"panel read-out (Обновить)", kFramed, 0x05, "0 0 0 0 0 0 0 255",
+    {"panel read-out (Обновить)", kFramed, framed::kRdRam, kNotJudged,
      [](Rig& r) { r.main("Button33"); }},
-    {"panel key Прог.", kFramed, 0x08, "0 0 0 0 0 0 0 255", [](Rig& r) { r.main("ShapeProgTop"); }},
-    {"key code t/T/N", kPlain, key::kTTN, "1 * * * * * * 255", [](Rig& r) { r.main("Button5"); }},
-    {"read coefficients", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.main("Button12"); }},
-    {"write coefficients", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.main("Button16"); },
+    {"panel key Прог.", kFramed, framed::kPanelKey, kNotJudged,
+     [](Rig& r) { r.main("ShapeProgTop"); }},
+    {"key code t/T/N", kPlain, key::kTTN, kPlainCommand, [](Rig& r) { r.main("Button5"); }},
+    {"read coefficients", kPlain, plain::kSync, kPlainSequence, [](Rig& r) { r.main("Button12"); }},
+    {"write coefficients", kPlain, plain::kSync, kPlainSequence, [](Rig& r) { r.main("Button16"); },
      [](Rig& r) { r.main("Button12"); }},
-    {"read set temperature", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.main("Button13"); }},
-    {"write set temperature", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.main("Button14"); },
+    {"read set temperature", kPlain, plain::kSync, kPlainSequence,
      [](Rig& r) { r.main("Button13"); }},
-    {"read thermocouple", kPlain, 0x40, "1 * * * * * * 255", [](Rig& r) { r.main("Button15"); }},
-    {"read RAM bytes", kFramed, 0x05, "0 0 0 0 0 0 0 255", [](Rig& r) { r.main("Button24"); },
+    {"write set temperature", kPlain, plain::kSync, kPlainSequence,
+     [](Rig& r) { r.main("Button14"); }, [](Rig& r) { r.main("Button13"); }},
+    {"read thermocouple", kPlain, plain::kSync, kPlainSequence, [](Rig& r) { r.main("Button15"); }},
+    {"read RAM bytes", kFramed, framed::kRdRam, kNotJudged, [](Rig& r) { r.main("Button24"); },
      [](Rig& r) {
        r.type("EditAdrRdByte", "$60");
        r.type("EditNumRdByte", "4");
      }},
-    {"program editor load", kFramed, 0x07, "0 0 0 0 0 0 0 255",
-     [](Rig& r) { r.editorStep(Qt::Key_Down); }},
-};
-
-// Rows whose fields or answers are not yet set up for every fault (they
-// need an address typed, a grid read or an answer queued first): not run
-// until they are, so that the table above stays honest.
-[[maybe_unused]] const std::vector<Row> kRowsToSetUp = {
-    {"typed read (dword)", kPlain, 0x03, "1 * * * * * * 255", [](Rig& r) { r.main("Button10"); },
-     [](Rig& r) { r.type("Edit18", "$60"); }},
-    {"raw byte write", kRaw, 0x00, "0 0 0 0 0 0 0 255", [](Rig& r) { r.main("Button19"); }},
+    {"typed read (dword)", kPlain, plain::kRdByte, kPlainSequence,
+     [](Rig& r) { r.main("Button10"); },
+     [](Rig& r) {
+       r.unhide("Button10");
+       r.type("Edit22", "$60");
+     }},
+    {"raw byte write", kRaw, plain::kSync, kNotJudged, [](Rig& r) { r.main("Button19"); },
+     [](Rig& r) { r.type("Edit26", "64"); }},
+    {"raw byte read", kRaw, plain::kSync, kReadsOnly, [](Rig& r) { r.main("Button20"); }},
     // ---- the secondary windows ------------------------------------------------------------
-    {"program table read", kPlain, 0x40, "1 * * * * * * 255",
+    {"program table read", kPlain, plain::kSync, kPlainSequence,
      [](Rig& r) { r.in<TFormVvodProg>("Button1"); }},
-    {"program table write", kPlain, 0x40, "1 * * * * * * 255",
+    {"program table write", kPlain, plain::kSync, kPlainSequence,
      [](Rig& r) { r.in<TFormVvodProg>("Button2"); },
      [](Rig& r) { r.in<TFormVvodProg>("Button1"); }},
-    {"program editor save", kFramed, 0x06, "0 0 0 0 0 0 0 255",
+    {"program editor load", kFramed, framed::kRdProgMem, kNotJudged,
+     [](Rig& r) { r.editorStep(Qt::Key_Down); }, [](Rig& r) { r.editorAt(0); }},
+    // Program 2 is edited, then the step up asks to save it (Ok) before it
+    // loads program 1.
+    {"program editor save", kFramed, framed::kWrProgMem, kNotJudged,
      [](Rig& r) {
+       const qsizetype asked = r.h.messages.asked.size();
        r.h.messages.answers = {true};
        r.editorStep(Qt::Key_Up);
+       EXPECT_EQ(r.h.messages.asked.size(), asked + 1) << "the save was asked for";
      },
      [](Rig& r) {
-       auto& editor = r.h.console().window<TFormDataDide>();
-       auto* grid = editor.findChild<QTableWidget*>("StringGrid1");
-       grid->item(2, 1)->setText(QString::number(100 + grid->item(2, 1)->text().toInt() % 50));
+       r.editorAt(1);
+       r.editorEdit();
      }},
-    {"coefficient group read", kPlain, 0x40, "1 * * * * * * 255",
+    {"coefficient group read", kPlain, plain::kSync, kPlainSequence,
      [](Rig& r) { r.in<TFormIzmKoef>("Button1"); }},
-    {"coefficient group write", kPlain, 0x40, "1 * * * * * * 255",
+    {"coefficient group write", kPlain, plain::kSync, kPlainSequence,
      [](Rig& r) { r.in<TFormIzmKoef>("Button2"); }, [](Rig& r) { r.in<TFormIzmKoef>("Button1"); }},
-    {"additional parameters read", kFramed, 0x05, "0 0 0 0 0 0 0 255",
+    {"additional parameters read", kFramed, framed::kRdRam, kNotJudged,
      [](Rig& r) { r.in<TFormDopParam>("Button6"); }},
-    {"additional parameters write", kFramed, 0x04, "0 0 0 0 0 0 0 255",
+    {"additional parameters write", kFramed, framed::kWrRam, kNotJudged,
      [](Rig& r) { r.in<TFormDopParam>("Button7"); },
      [](Rig& r) { r.in<TFormDopParam>("Button6"); }},
-    {"RAM inspector indication", kFramed, 0x05, "0 0 0 0 0 0 0 255",
+    {"RAM inspector indication", kFramed, framed::kRdRam, kNotJudged,
      [](Rig& r) { r.in<TFormDopRAM>("Button6"); }},
-    {"RAM inspector register", kFramed, 0x05, "0 0 0 0 0 0 0 255",
+    {"RAM inspector register", kFramed, framed::kRdRam, kNotJudged,
      [](Rig& r) { r.in<TFormDopRAM>("Button2"); }},
-    {"RAM inspector ROM", kFramed, 0x0C, "0 0 0 0 0 0 0 255",
-     [](Rig& r) { r.in<TFormDopRAM>("Button4"); }},
+    {"RAM inspector ROM", kFramed, framed::kRdRom, kNotJudged,
+     [](Rig& r) { r.in<TFormDopRAM>("Button4"); },
+     [](Rig& r) {
+       r.typeIn<TFormDopRAM>("EditAdrRdByte", "$7C00");
+       r.typeIn<TFormDopRAM>("EditNumRdByte", "16");
+     }},
 };
 
 // The longest a single action may take in virtual time under any fault: a
-// dead line costs one time-out per command (or per plain step), not one per byte.
-constexpr qint64 kBoundMs = 5 * 60 * 1000;
+// dead line costs one time-out per command (or per plain step), not one per
+// byte. The longest row is the program table: a sync, 50 blocks and a sync,
+// 52 commands of one 6 s time-out each (314 s); a time-out per byte would be
+// several times that.
+constexpr qint64 kBoundMs = 6 * 60 * 1000;
 
 QStringList expectedOf(const Row& row) {
   return QString::fromLatin1(row.expected).split(u' ');
@@ -253,11 +328,15 @@ TEST_P(FaultMatrix, EndsWithItsStatusInBoundedTimeAndRecovers) {
     const QString want = expected[qsizetype(f)];
     const int code = r.link().status().code;
     seen << QString::number(code);
-    if (want == QStringLiteral("*"))
-      EXPECT_TRUE(code == 0 || code == 1 || code == 2 || code == 254)
-          << code << " " << r.link().status().text.toStdString();
-    else if (want != QStringLiteral("-"))
-      EXPECT_EQ(QString::number(code), want) << r.link().status().text.toStdString();
+    if (want != QStringLiteral("-")) {
+      EXPECT_TRUE(want.split(u'|').contains(QString::number(code)))
+          << "status " << code << " (" << r.link().status().text.toStdString() << "), expected "
+          << want.toStdString();
+    }
+    // A frame whose command byte went unanswered was cut there.
+    if (row.layer == kFramed && int(f) == kSilent) {
+      EXPECT_FALSE(r.link().lastFramedAnswered());
+    }
     EXPECT_FALSE(r.link().busy());
     // What the exchange left to show afterwards (a lost port) is shown now.
     QCoreApplication::processEvents();
@@ -278,7 +357,9 @@ TEST_P(FaultMatrix, EndsWithItsStatusInBoundedTimeAndRecovers) {
     if (row.prepare) row.prepare(r);
     row.action(r);
     EXPECT_EQ(r.link().status().code, 0) << "the next action after the fault";
-    if (row.layer == kFramed) EXPECT_TRUE(r.link().lastFramedAnswered());
+    if (row.layer == kFramed) {
+      EXPECT_TRUE(r.link().lastFramedAnswered());
+    }
     EXPECT_EQ(r.link().FlagLinkBreak(), 0);
     EXPECT_EQ(r.h.messages.shown.size(), shownBefore) << r.h.messages.shown.join('|').toStdString();
   }
@@ -287,9 +368,9 @@ TEST_P(FaultMatrix, EndsWithItsStatusInBoundedTimeAndRecovers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::Range<std::size_t>(0, kRows.size()),
-                         [](const ::testing::TestParamInfo<std::size_t>& info) {
-                           QString name = QString::fromUtf8(kRows[info.param].name);
-                           QString id = QStringLiteral("r%1_").arg(info.param, 2, 10, QChar('0'));
+                         [](const ::testing::TestParamInfo<std::size_t>& row) {
+                           QString name = QString::fromUtf8(kRows[row.param].name);
+                           QString id = QStringLiteral("r%1_").arg(row.param, 2, 10, QChar('0'));
                            for (QChar c : name)
                              if (c.isLetterOrNumber() && c.unicode() < 128) id += c;
                            return id.toStdString();
