@@ -22,9 +22,6 @@ class SerialPortBackend : public Port {
       if (e == QSerialPort::ResourceError) lost_ = true;
       if (e == QSerialPort::TimeoutError) port_.clearError();
     });
-    // A device that goes away (an adapter pulled, a pty whose other end
-    // closed) reads as ready for ever and brings nothing: without this the
-    // read loop would spin until its time-out, and every read after it.
   }
   bool open() {
     if (!port_.open(QIODevice::ReadWrite)) return false;
@@ -98,6 +95,9 @@ class SerialPortBackend : public Port {
   bool lost() const override { return lost_; }
 
  private:
+  // A device that goes away (an adapter pulled, a pty whose other end
+  // closed) reads as ready for ever and brings nothing: without this check
+  // the read loop would spin until its time-out, and every read after it.
   // The line hung up: marks the port lost for good. Nothing reopens it.
   bool hungUp() {
     if (lost_) return true;
