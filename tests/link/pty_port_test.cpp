@@ -8,37 +8,18 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "core/ControllerMap.h"
 #include "link/Link.h"
 #include "link/SerialPortBackend.h"
+#include "tests/support/Pty.h"
 
 namespace calorix {
 namespace {
 
 // Real time: the other end of a pseudo-terminal, read and written directly.
-struct Pty {
-  Pty() {
-    char name[128] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      slaveName = QString::fromLocal8Bit(name);
-      termios t{};
-      tcgetattr(slave, &t);
-      cfmakeraw(&t);
-      tcsetattr(slave, TCSANOW, &t);
-    }
-  }
-  ~Pty() {
-    if (slave >= 0) ::close(slave);
-    if (master >= 0) ::close(master);
-  }
-  int master = -1;
-  int slave = -1;
-  QString slaveName;
-};
+using testing::Pty;
 
 TEST(SerialPortBackend, BytesCrossAPseudoTerminalBothWays) {
   Pty pty;
@@ -83,6 +64,25 @@ TEST(SerialPortBackend, ASilentReadReturnsAfterItsTotalTimeOut) {
   EXPECT_LT(timer.elapsed(), 5000);
 }
 
+// Closes the pty's other end after ms, on a thread of its own, while the
+// test waits in a read: the line hangs up mid-exchange.
+struct HangUp {
+  HangUp(Pty& pty, int ms)
+      : pty_(pty), thread_([&pty, ms] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+          ::close(pty.master);
+        }) {}
+  ~HangUp() {
+    if (thread_.joinable()) wait();
+  }
+  void wait() {
+    thread_.join();
+    pty_.master = -1;
+  }
+  Pty& pty_;
+  std::thread thread_;
+};
+
 // The far end goes away in the middle of a read (a USB adapter pulled, the
 // pty's other end closed): that read ends, the port says it is lost, and
 // every later transfer fails at once without spinning.
@@ -92,17 +92,13 @@ TEST(SerialPortBackend, AHungUpLineEndsTheReadAndEveryLaterTransferFailsAtOnce) 
   auto port = serialPortOpener()(pty.slaveName);
   ASSERT_NE(port, nullptr);
   port->setTimeouts(Timeouts{1800, 30, 6000, 30, 6000});
-  std::thread hangUp([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::close(pty.master);
-  });
+  HangUp hangUp(pty, 300);
   QElapsedTimer wall;
   wall.start();
   const std::clock_t cpuBefore = std::clock();
   std::uint8_t b = 0;
   EXPECT_EQ(port->read(&b, 1), 0u);
-  hangUp.join();
-  pty.master = -1;
+  hangUp.wait();
   EXPECT_LT(wall.elapsed(), 3000) << "the read waited for its time-out";
   EXPECT_TRUE(port->lost());
 
@@ -135,15 +131,11 @@ TEST(SerialPortBackend, ALinkWhosePortIsLostFailsEveryExchangeWith255AndTellsOnc
   link.LoadSettings();
   ASSERT_TRUE(link.portOpen());
 
-  std::thread hangUp([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::close(pty.master);
-  });
+  HangUp hangUp(pty, 300);
   QElapsedTimer wall;
   wall.start();
   link.SyncCmd();  // waits for the echo when the line goes
-  hangUp.join();
-  pty.master = -1;
+  hangUp.wait();
   EXPECT_LT(wall.elapsed(), 3000);
   EXPECT_TRUE(link.portLost());
   for (int i = 0; i < 5; ++i) {

@@ -14,9 +14,7 @@
 #include "core/Cp1251.h"
 
 #ifdef Q_OS_UNIX
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
+#include "tests/support/Pty.h"
 #endif
 
 namespace calorix {
@@ -25,25 +23,7 @@ namespace {
 #ifdef Q_OS_UNIX
 // A pty whose master side nobody reads: the console's bytes go nowhere and
 // nothing comes back.
-struct DeadLine {
-  DeadLine() {
-    char name[128] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      slaveName = QString::fromLocal8Bit(name);
-      termios t{};
-      tcgetattr(slave, &t);
-      cfmakeraw(&t);
-      tcsetattr(slave, TCSANOW, &t);
-    }
-  }
-  ~DeadLine() {
-    if (slave >= 0) ::close(slave);
-    if (master >= 0) ::close(master);
-  }
-  int master = -1;
-  int slave = -1;
-  QString slaveName;
-};
+using DeadLine = testing::Pty;
 
 struct Program {
   explicit Program(const QString& iniText) {
