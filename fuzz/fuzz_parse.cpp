@@ -113,6 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const auto r = std::from_chars(plain.data(), plain.data() + plain.size(), expect);
       if (r.ec == std::errc() && r.ptr == plain.data() + plain.size())
         FUZZ_CHECK(value == (negative ? -expect : expect), "the value of the digits");
+      // Out of range and still accepted: too small for a double, so zero.
+      if (r.ec == std::errc::result_out_of_range)
+        FUZZ_CHECK(value == 0, "a number too small for a double is zero");
     }
   } catch (const AbortAction& a) {
     FUZZ_CHECK(!badChar, "only texts that pass the checks fail to convert");
