@@ -129,7 +129,7 @@ struct Row {
   const char* name;
   Layer layer;
   std::uint8_t firstCode;  // the command byte that "refused 0x81" refuses
-  // Expected link status per fault, in kFaults order (one of the kEnds
+  // Expected link status per fault, in kFaults order (one of the kinds
   // below). A cell is one code, or codes joined by '|' where the protocol
   // leaves the choice to timing; "-": the status is left as it was.
   const char* expected;
@@ -149,10 +149,12 @@ struct Row {
 // closing read empty: 1 for the block commands, nothing to cut (0) elsewhere.
 // A controller that keeps sending never leaves a read empty and never sends
 // 0x81, so 0 or 254: which one depends on whether a filler byte lands before
-// a judged reply byte (it does where the controller answers only after a pause
-// of its own, as the RAM-output step's 0x80): not fixed by the protocol.
+// a judged reply byte, a matter of timing the protocol does not fix. Only
+// where the controller itself answers after a pause (the RAM-output step's
+// 0x80 comes after 300 ms of silence) is the filler first for certain: 254.
 const char* const kPlainCommand = "1 2 254 1 0 0 0|254 255";
 const char* const kPlainBlock = "1 2 254 1 0 1 0|254 255";
+const char* const kRamOutSteps = "1 2 254 1 0 0 254 255";
 // The typed reads and writes, and the window actions built of several plain
 // commands that end with a sync: every step runs whatever the one before it
 // did, and the closing sync's status is what remains. A fault that fired once
@@ -192,8 +194,7 @@ const std::vector<Row> kRows = {
      [](Rig& r) { r.link().WrBlock(0x70, kTwoBytes); }},
     {"SendKeyCode", kPlain, key::kTTN, kPlainCommand,
      [](Rig& r) { r.link().SendKeyCode(key::kTTN); }},
-    {"SendRamOutKey", kPlain, plain::kSync, kPlainCommand,
-     [](Rig& r) { r.link().SendRamOutKey(); }},
+    {"SendRamOutKey", kPlain, plain::kSync, kRamOutSteps, [](Rig& r) { r.link().SendRamOutKey(); }},
     {"SetRegBits", kFramed, framed::kSetRegBits, kNotJudged,
      [](Rig& r) { r.link().SetRegBits(5, 0x04, 0xFF); }},
     {"WrRam", kFramed, framed::kWrRam, kNotJudged, [](Rig& r) { r.link().WrRam(0xDC, kTwoBytes); }},
@@ -219,6 +220,8 @@ const std::vector<Row> kRows = {
     {"panel key Прог.", kFramed, framed::kPanelKey, kNotJudged,
      [](Rig& r) { r.main("ShapeProgTop"); }},
     {"key code t/T/N", kPlain, key::kTTN, kPlainCommand, [](Rig& r) { r.main("Button5"); }},
+    {"RAM output key", kPlain, plain::kSync, kRamOutSteps, [](Rig& r) { r.main("Button7"); },
+     [](Rig& r) { r.unhide("Button7"); }},
     {"read coefficients", kPlain, plain::kSync, kPlainSequence, [](Rig& r) { r.main("Button12"); }},
     {"write coefficients", kPlain, plain::kSync, kPlainSequence, [](Rig& r) { r.main("Button16"); },
      [](Rig& r) { r.main("Button12"); }},
