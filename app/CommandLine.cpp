@@ -2,11 +2,13 @@
 
 #include <cmath>
 
+#include "core/ControllerMap.h"
+
 namespace calorix {
 
 CommandLine parseCommandLine(const QStringList& args) {
   CommandLine line;
-  bool simulatorOption = false;  // --state or --sim-speed seen
+  bool simulatorOption = false;  // --state, --sim-speed or --telemetry-ms seen
   for (int i = 0; i < args.size() && line.error.isEmpty(); ++i) {
     QString name = args[i];
     QString value;
@@ -48,6 +50,25 @@ CommandLine parseCommandLine(const QStringList& args) {
       simulatorOption = true;
     } else if (name == QStringLiteral("--ini")) {
       takeValue(line.iniPath);
+    } else if (name == QStringLiteral("--show-hidden")) {
+      noValue();
+      line.showHidden = true;
+    } else if (name == QStringLiteral("--telemetry-ms")) {
+      QString text;
+      takeValue(text);
+      simulatorOption = true;
+      if (!line.error.isEmpty()) break;
+      bool ok = false;
+      const qint64 ms = text.toLongLong(&ok);
+      if (!ok || ms < ctl::streamFrame::kLineRateMs)
+        line.error = QStringLiteral(
+                         "--telemetry-ms needs a whole number of milliseconds, at least %1 (a "
+                         "%2-byte frame takes that long on the line), not '%3'")
+                         .arg(ctl::streamFrame::kLineRateMs)
+                         .arg(ctl::streamFrame::kBytes)
+                         .arg(text);
+      else
+        line.telemetryMs = ms;
     } else if (name == QStringLiteral("--screenshot")) {
       takeValue(line.screenshotPath);
     } else if (name == QStringLiteral("--sim-speed")) {
@@ -68,7 +89,7 @@ CommandLine parseCommandLine(const QStringList& args) {
   if (line.error.isEmpty() && line.simulate && !line.portDevice.isEmpty())
     line.error = QStringLiteral("--simulate and --port-device exclude each other");
   if (line.error.isEmpty() && !line.simulate && simulatorOption)
-    line.error = QStringLiteral("--state and --sim-speed need --simulate");
+    line.error = QStringLiteral("--state, --sim-speed and --telemetry-ms need --simulate");
   return line;
 }
 
@@ -82,7 +103,14 @@ QString usageText() {
       "  --sim-speed N       simulated time runs N times as fast (with --simulate)\n"
       "  --state FILE        simulator state file (with --simulate; default\n"
       "                      ~/.local/share/calorix/sim-state.bin)\n"
-      "  --ini PATH          settings file (default: ZaroZ.ini beside the executable)\n"
+      "  --telemetry-ms N    the simulator sends a P/B telemetry frame every N ms\n"
+      "                      (with --simulate; default 500, at least 25 = line rate)\n"
+      "  --ini PATH          settings file (default: ZaroZ.ini beside the executable;\n"
+      "                      for an installed program ~/.config/calorix/ZaroZ.ini)\n"
+      "  --show-hidden       show the controls the main window hides as designed\n"
+      "                      (RAM output for P/B, memory reads, link pause, the\n"
+      "                      additional parameters and RAM windows); only in view\n"
+      "                      mode 4 once unlocked\n"
       "  --screenshot FILE   save the main window as PNG once shown, then close\n"
       "  -h, --help          show this text\n"
       "\n"

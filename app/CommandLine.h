@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace calorix {
 
 struct CommandLine {
@@ -15,6 +17,11 @@ struct CommandLine {
   QString screenshotPath;  // --screenshot FILE: save the shown window and close
   bool help = false;       // --help, -h
   QString error;           // not empty when the line is unusable
+
+  // --telemetry-ms N: the built-in simulator's stream cadence (with --simulate)
+  std::optional<qint64> telemetryMs;
+  // --show-hidden: the controls the main window hides as designed, shown
+  bool showHidden = false;
 };
 
 // args without the program name.

@@ -7,6 +7,15 @@ MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context) : QObjec
   service_ = new ServiceArea(form, context, *mirror_);
   pusk_ = new PuskRun(context, mirror_->runView(), this);
   mirror_->setPuskTimer(pusk_->hooks());
+  pid_ = new PidRun(context, this);
+  telemetry_ = new TelemetryStream(context, service_->streamView(), this);
+  // P/B runs it under the exchange guard it holds for the whole stream.
+  service_->setTelemetryStream([this] { telemetry_->run(); });
+}
+
+void MainWindowParts::stopRunTimers() {
+  pusk_->TimerPuskPidNew().stop();
+  pid_->stop();
 }
 
 bool MainWindowParts::connectWindowButton(const QString& name, std::function<void()> open) {

@@ -54,6 +54,7 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
                     }});
 
   createWindows();
+  form1().setShowHidden(setup.showHidden);
 
   // Closing the main window ends the program: the secondary windows go with it.
   TForm1& main = form1();
@@ -79,6 +80,7 @@ void Console::createWindows() {
   addShownBy<TFormDopParam>("Button25");
   addShownBy<TFormDopRAM>("Button26");
   addShownBy<TFormRabPID>("Button30");
+  form1().parts().attachPidWindow(window<TFormRabPID>());
   addShownBy<TFormDataDide>("Button32");
   add<TForm2>();
 }

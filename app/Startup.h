@@ -29,6 +29,7 @@ struct ConsoleSetup {
   Link* link = nullptr;          // not owned
   Messages* messages = nullptr;  // not owned; QtMessages when null
   PasswordAnswer passwordAnswer;
+  bool showHidden = false;  // --show-hidden (TForm1::setShowHidden)
 };
 
 class Console {

@@ -139,6 +139,8 @@ void TForm1::showEvent(QShowEvent* event) {
   mirror().setBarHeights(19);
   emit firstShown();
   applyAccessLock();
+  if (showHidden_ && ctx_.link.settings().vidProg == 4 && codes_ == kUnlockedCodes)
+    parts_->service().showHiddenControls();
   QMetaObject::invokeMethod(this, &TForm1::firstReadOut, Qt::QueuedConnection);
 }
 
@@ -158,6 +160,19 @@ void TForm1::applyAccessLock() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A telemetry stream reads the port from inside its handler: it ends first
+  // (after its frame, or when its waiting read times out), then the window
+  // closes, once the handler has returned.
+  TelemetryStream& stream = parts_->telemetry();
+  if (stream.running()) {
+    if (!closeAfterStream_)
+      connect(&stream, &TelemetryStream::ended, this, &QWidget::close,
+              Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    closeAfterStream_ = true;
+    stream.requestEnd();
+    event->ignore();
+    return;
+  }
   QWidget::closeEvent(event);
   event->accept();
   if (closedDone_) return;
@@ -175,6 +190,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
       errors << QString::fromLocal8Bit(failed.what());
     }
   };
+  step([this] { parts_->stopRunTimers(); });
   step([this] { ctx_.link.ClosePort(); });
   step([this] { ctx_.link.CloseDataLog(); });
   step([this] { ctx_.link.CloseProtocol(); });

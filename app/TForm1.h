@@ -33,6 +33,9 @@ class TForm1 : public QWidget {
   // The access markers as the window holds them (relocked or unlocked).
   const std::array<qint32, 3>& codes() const { return codes_; }
   bool passwordAsked() const { return passwordAsked_; }
+  // --show-hidden: at the first show, where the service area can be seen
+  // (view mode 4, unlocked), the controls hidden as designed are shown too.
+  void setShowHidden(bool show) { showHidden_ = show; }
 
   // The first read of the panel, queued by the first show once the access
   // lock is settled; runs once (again later when the link was busy).
@@ -68,6 +71,8 @@ class TForm1 : public QWidget {
   bool passwordAsked_ = false;
   bool closedDone_ = false;
   bool firstReadDone_ = false;
+  bool showHidden_ = false;
+  bool closeAfterStream_ = false;
 };
 
 }  // namespace calorix

@@ -15,11 +15,13 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/Startup.h"
 #include "app/Termination.h"
 #include "core/LocalTimeZone.h"
 
 #include "link/SerialPortBackend.h"
+#include "link/Settings.h"
 #include "sim/PtyServer.h"
 
 using namespace calorix;
@@ -54,7 +56,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (const QString why = missingDisplay(argc, argv); !why.isEmpty()) {
+    printErr(why + QLatin1Char('\n'));
+    return 1;
+  }
+  guardToolkitStart();
   QApplication app(argc, argv);
+  endToolkitStartGuard();
   // The program ends when the main window closes, whatever else is open.
   app.setQuitOnLastWindowClosed(false);
 
@@ -78,9 +86,8 @@ int main(int argc, char** argv) {
   }
 
   LinkConfig config;
-  config.iniPath = line.iniPath.isEmpty()
-                       ? QDir(QCoreApplication::applicationDirPath()).filePath("ZaroZ.ini")
-                       : QFileInfo(line.iniPath).absoluteFilePath();
+  config.iniPath = line.iniPath.isEmpty() ? defaultIniPath(QCoreApplication::applicationDirPath())
+                                          : QFileInfo(line.iniPath).absoluteFilePath();
   config.dataRoot = dataRoot();
   config.portDeviceOverride = line.portDevice;
   config.openPort = serialPortOpener();
@@ -91,6 +98,7 @@ int main(int argc, char** argv) {
     sim::SimulatorOptions options;
     options.simSpeed = line.simSpeed;
     options.statePath = line.statePath;
+    if (line.telemetryMs) options.telemetryPeriodMs = *line.telemetryMs;
     if (options.statePath.isEmpty()) {
       QDir().mkpath(dataRoot());
       options.statePath = QDir(dataRoot()).filePath(QStringLiteral("sim-state.bin"));
@@ -108,6 +116,7 @@ int main(int argc, char** argv) {
 
   ConsoleSetup setup;
   setup.linkConfig = std::move(config);
+  setup.showHidden = line.showHidden;
   Console console(std::move(setup));
   TForm1& form = console.form1();
   mainWindow = &form;

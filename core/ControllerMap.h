@@ -80,6 +80,11 @@ inline constexpr Addr kSpeedErrorSum = 0x17C;      // unsigned 16.16
 inline constexpr std::uint8_t kRoomWholeBits = 0x7F;      // bit 7 is no degree (PID display)
 inline constexpr std::uint16_t kRawVoltageBits = 0x0FFF;  // the converter's 12 bits
 
+// Widths of two values above as the framed windows read and write them: the
+// amplifier coefficient whole, the set temperature as a 16-bit word.
+inline constexpr int kAmplifierGainBytes = 4;
+inline constexpr int kSetTemperatureFramedBytes = 2;
+
 // RAM window into which the ROM page commands copy a page of programs 18..25.
 inline constexpr Addr kRomPageWindow = 0x200;
 }  // namespace ram
@@ -224,6 +229,7 @@ inline constexpr std::uint8_t kStage0Bits = 0xC0;
 namespace block {
 inline constexpr int kSize = 0x200;
 // Calibration coefficient words, 32-bit each.
+inline constexpr int kCoefWordBytes = 4;
 inline constexpr Addr kCoefFirst = 0x00;
 inline constexpr Addr kAmplifierA = 0x00;  // Uout = A*Uin + B
 inline constexpr Addr kAmplifierB = 0x04;
@@ -276,6 +282,9 @@ inline constexpr int kRegisterBytes = 32;
 inline constexpr int kRamBytes = 227;
 inline constexpr Addr kRamAddress = 0x60;
 inline constexpr int kBytes = kHeaderBytes + kRegisterBytes + kRamBytes;  // 262
+// The shortest period of the stream: a frame at 115200 baud with 11 bits a
+// character takes 25 ms on the line.
+inline constexpr int kLineRateMs = 25;
 }  // namespace streamFrame
 
 // ---- sizes of the controller's memories ----------------------------------------

@@ -105,7 +105,7 @@ qsizetype findKey(const QStringList& lines, const SectionSpan& span, const QStri
 
 }  // namespace
 
-IniFile::IniFile(QString path) : path_(std::move(path)) {
+IniFile::IniFile(QString path, bool readOnly) : path_(std::move(path)), readOnly_(readOnly) {
   reload();
 }
 
@@ -192,6 +192,7 @@ void IniFile::writeInt(const QString& section, const QString& key, qint32 value)
 }
 
 void IniFile::save() {
+  if (readOnly_) return;
   const QFileInfo info(path_);
   auto fail = [&] { throw AbortAction(QStringLiteral("Unable to write to %1").arg(fullName())); };
   // A file we may not write, or could not read, must not be replaced: the

@@ -14,7 +14,9 @@ namespace calorix {
 
 class IniFile {
  public:
-  explicit IniFile(QString path);
+  // readOnly: writes change what this object reads and never the file (the
+  // command-line tool reads the console's settings and leaves them as found).
+  explicit IniFile(QString path, bool readOnly = false);
   const QString& path() const { return path_; }
   // Re-reads the file; a missing file reads as empty. A file that exists but
   // cannot be read also reads as empty and is never written over.
@@ -38,6 +40,7 @@ class IniFile {
   void save();
   QString fullName() const;
   QString path_;
+  bool readOnly_ = false;
   QStringList lines_;
   bool utf8_ = false;
   bool unreadable_ = false;

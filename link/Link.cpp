@@ -23,7 +23,7 @@ LinkConfig withClock(LinkConfig config) {
 
 Link::Link(LinkConfig config)
     : config_(withClock(std::move(config))),
-      ini_(std::make_unique<IniFile>(config_.iniPath)),
+      ini_(std::make_unique<IniFile>(config_.iniPath, config_.settingsReadOnly)),
       trace_(*config_.clock, settings_, config_.dataRoot),
       plain_(transport_, *config_.clock, state_, hooks),
       framed_(transport_, trace_, *config_.clock, state_) {

@@ -60,6 +60,11 @@ struct LinkConfig {
   QString portDeviceOverride;  // --port-device: replaces the device of NumPort
   PortOpener openPort;         // the backend
   Clock* clock = nullptr;      // not owned
+  // The command-line tool: missing settings take their defaults in memory and
+  // nothing is written back to ZaroZ.ini; the log folders and the protocol
+  // file are made only while the protocol switch is on.
+  bool settingsReadOnly = false;
+  bool protocolOnlyWhenOn = false;
 };
 
 class Link {

@@ -1,6 +1,8 @@
 // LoadSettings and OpenPort: the link's part of start-up, and where stored
 // paths live on this machine.
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QString>
 
 #include "link/Link.h"
@@ -80,6 +82,7 @@ void Link::LoadSettings() {
   const QString writeRs485 = readStringSetting(*ini_, rs485, "WriteRs485", disable, disable);
   settings_.protocolOn = writeRs485 == QStringLiteral("Enabled");
 
+  if (config_.protocolOnlyWhenOn && !settings_.protocolOn) return;
   trace_.MakeLogDirs();
   trace_.OpenProtocol();
 }
@@ -90,6 +93,21 @@ QString Link::titleSuffix() const {
 
 QString Link::hostPath(const QString& stored) const {
   return calorix::hostPath(stored, config_.dataRoot);
+}
+
+QString defaultIniPath(const QString& executableDir) {
+  const QString beside = QDir(executableDir).filePath(QStringLiteral("ZaroZ.ini"));
+  // An installed program's folder is no place for one user's settings, even
+  // for a user (root) who could write there.
+  const QString dir = QDir::cleanPath(QFileInfo(executableDir).absoluteFilePath());
+  const bool installed =
+      dir.startsWith(QStringLiteral("/usr/")) || dir.startsWith(QStringLiteral("/opt/"));
+  if (QFileInfo::exists(beside) || (!installed && QFileInfo(executableDir).isWritable()))
+    return beside;
+  const QString own =
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/calorix";
+  QDir().mkpath(own);
+  return QDir(own).filePath(QStringLiteral("ZaroZ.ini"));
 }
 
 QString hostPath(const QString& stored, const QString& dataRoot) {

@@ -32,4 +32,10 @@ struct Settings {
 // dataRoot meaning ~/.local/share/calorix; backslashes are separators.
 QString hostPath(const QString& stored, const QString& dataRoot);
 
+// ZaroZ.ini beside the executable, where the console keeps it. When no file is
+// there and that folder cannot or should not take one (an installed program
+// under /usr or /opt), the user's own ~/.config/calorix/ZaroZ.ini instead;
+// its folder is made.
+QString defaultIniPath(const QString& executableDir);
+
 }  // namespace calorix

@@ -238,7 +238,10 @@ void TraceFiles::WriteProtocolDirect(const QString& text) {
 }
 
 void TraceFiles::breakOffAfterError() {
-  if (protocolEnded_) return;
+  // No log folders were made (the command-line tool with the protocol off, or
+  // a start-up that ended before them): there is no protocol to continue, and
+  // a new file would land in the working directory.
+  if (protocolEnded_ || protocolDir_.isEmpty()) return;
   if (protocolFile_.isOpen())
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
   OpenProtocol();

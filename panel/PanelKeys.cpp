@@ -100,6 +100,12 @@ void PanelMirror::requestStop() {
 
 void PanelMirror::startRun() {
   using namespace ctl;
+  if (run_.PidRunActive == 1 && run_.Owner == RunOwner::PidWindow) {
+    // Two timers on the same run flags would take each other's frames and
+    // stop each other's run: the PID window's run must end first.
+    ctx_.messages.show(kPuskRefusedText);
+    return;
+  }
   run_.WorkCounter = 0;
   run_.WorkLineDue = 1;
   setPanelColor(colors::kPusk);
@@ -118,6 +124,7 @@ void PanelMirror::startRun() {
   keyPuskStop->showPressed();
   letEventsRun();
   run_.PidRunActive = 1;
+  run_.Owner = RunOwner::Pusk;
   run_.PidStopRequest = 0;
   link_.clock().sleepMs(50);
   link_.RdPidFrame();

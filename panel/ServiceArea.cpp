@@ -2,6 +2,10 @@
 #include "panel/ServiceArea.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHash>
+
+#include <memory>
 
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
@@ -18,6 +22,12 @@ namespace {
 
 ui::MouseButton* mouseButton(QWidget* form, const QString& name) {
   return form->findChild<ui::MouseButton*>(name);
+}
+
+void setCaptionColor(QPushButton* button, const QColor& color) {
+  QPalette p = button->palette();
+  p.setColor(QPalette::ButtonText, color);
+  button->setPalette(p);
 }
 
 quint16 addressIn(QLineEdit* edit) {
@@ -254,10 +264,41 @@ void ServiceArea::pbKey() {
 
 void ServiceArea::stopHeat() {
   run_.StopHeatRequest = 1;
-  QPalette p = Button11->palette();
-  p.setColor(QPalette::ButtonText, QColor(255, 0, 0));
-  Button11->setPalette(p);
+  setCaptionColor(Button11, QColor(255, 0, 0));
   QCoreApplication::processEvents();
+}
+
+// ---- the telemetry stream and the hidden controls -----------------------------
+
+QLineEdit* ServiceArea::valueField(const QString& name) const {
+  QLineEdit* edit = form_->findChild<QLineEdit*>(name);
+  Q_ASSERT(edit);
+  return edit;
+}
+
+StreamView ServiceArea::streamView() {
+  StreamView view;
+  view.setLampColor = [this](const QColor& color) { Shape_Sp->setColor(color); };
+  view.setPbEnabled = [this](bool enabled) { Button6->setEnabled(enabled); };
+  view.setMeasurementText = [this](const QString& text) { Edit_NumIzm->setText(text); };
+  // The fifteen fields by name, found once: the stream sets them every frame.
+  auto fields = std::make_shared<QHash<QString, QLineEdit*>>();
+  auto find = [this, fields](const QString& name) {
+    QLineEdit*& edit = (*fields)[name];
+    if (!edit) edit = valueField(name);
+    return edit;
+  };
+  view.setField = [find](const QString& name, const QString& text) { find(name)->setText(text); };
+  view.fieldText = [find](const QString& name) { return find(name)->text(); };
+  view.restoreStopCaption = [this] {
+    setCaptionColor(Button11, QGuiApplication::palette().color(QPalette::WindowText));
+  };
+  return view;
+}
+
+void ServiceArea::showHiddenControls() {
+  for (QPushButton* b : hiddenAsDesigned_) b->show();
+  Shape_Sp->setVisible(run_.RamOutEnabled == 1);
 }
 
 }  // namespace calorix

@@ -13,9 +13,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "panel/Widgets.h"
 #include "ui/MouseButton.h"
+#include "ui/StreamView.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -34,6 +36,15 @@ class ServiceArea : public QObject {
   // "P/B" with RamOutEnabled 1 runs the telemetry stream through this hook
   // (under the exchange guard); with RamOutEnabled 0 it only sends its key code.
   void setTelemetryStream(std::function<void()> stream) { telemetryStream_ = std::move(stream); }
+  // What the stream changes here: Shape_Sp, P/B, Edit_NumIzm, the value
+  // fields and ВЫКЛ НАГРЕВ's caption.
+  StreamView streamView();
+
+  // Shows the controls the window carries hidden as designed (Button7, the
+  // memory reads, the link pause buttons, Чтение состояния, the buttons of
+  // the additional parameters and the RAM inspector); Shape_Sp keeps showing
+  // only while the RAM output is on.
+  void showHiddenControls();
 
   // The buttons that show another window (Button17, Button18 on a click,
   // Button25, Button26 on a press) run open; false for any other name.
@@ -44,6 +55,7 @@ class ServiceArea : public QObject {
   void connectActions();
   QLineEdit* field(const QString& name, QRect at, const QString& text = QString());
   bool guarded(const std::function<void()>& action);
+  QLineEdit* valueField(const QString& name) const;
 
   // The number typed into edit as the word encode makes of it; empty, with
   // its message shown, when it is no number or cannot be encoded.
@@ -95,6 +107,9 @@ class ServiceArea : public QObject {
   QLineEdit* Edit27 = nullptr;
   panel::Circle* Shape_Sp = nullptr;
   QPushButton* Button11 = nullptr;
+  QPushButton* Button6 = nullptr;
+  QLineEdit* Edit_NumIzm = nullptr;
+  std::vector<QPushButton*> hiddenAsDesigned_;
 };
 
 }  // namespace calorix

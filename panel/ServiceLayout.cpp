@@ -27,6 +27,7 @@ void ServiceArea::build() {
   auto hiddenButton = [&](const char* name, const char* caption, QRect at) {
     ui::MouseButton* b = button(f, QString::fromLatin1(name), QString::fromUtf8(caption), at);
     b->hide();
+    hiddenAsDesigned_.push_back(b);
     return b;
   };
 
@@ -55,12 +56,11 @@ void ServiceArea::build() {
          QRect(956, 252, 205, 25));
   Button11 = button(f, QStringLiteral("Button11"), QString::fromUtf8("ВЫКЛ НАГРЕВ"),
                     QRect(744, 288, 205, 25));
-  button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
-  hiddenButton("Button7", "Разрешение вывода ОЗУ (PID)", QRect(1058, 288, 110, 25));
+  Button6 = button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
   Edit1 = field(QStringLiteral("Edit1"), QRect(744, 326, 100, 22));
   Edit2 = field(QStringLiteral("Edit2"), QRect(852, 326, 100, 22));
   button(f, QStringLiteral("Button23"), QStringLiteral("Button23"), QRect(960, 324, 100, 25));
-  row("Edit_NumIzm", "Номер измерения", 744, 960, 362, 110);
+  Edit_NumIzm = row("Edit_NumIzm", "Номер измерения", 744, 960, 362, 110);
 
   // ---- below the panel, left: thermocouple channel, memory reads, raw bytes
   button(f, QStringLiteral("Button15"), QString::fromUtf8("Чтение коэффициентов термопары"),
@@ -143,6 +143,8 @@ void ServiceArea::build() {
 
   hiddenButton("Button25", "Дополнительные параметры", QRect(540, 720, 200, 25));
   hiddenButton("Button26", "Чтение и просмотр ОЗУ", QRect(750, 720, 200, 25));
+  // With the other hidden buttons, where its caption has room.
+  hiddenButton("Button7", "Разрешение вывода ОЗУ (PID)", QRect(960, 720, 200, 25));
   hiddenButton("Button27", "Отключение связи", QRect(540, 752, 200, 25));
   hiddenButton("Button28", "Возобновление связи", QRect(750, 752, 200, 25));
   hiddenButton("Button29", "Чтение состояния", QRect(960, 752, 200, 25));

@@ -7,6 +7,7 @@
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
+#include "pid/RunRegisters.h"
 
 namespace calorix {
 
@@ -41,8 +42,9 @@ void PuskRun::arm() {
 }
 
 void PuskRun::tick() {
-  // An idle tick leaves its timer running and does nothing on the port.
-  if (ctx_.run.PidRunActive != 1) return;
+  // An idle tick leaves its timer running and does nothing on the port; the
+  // PID work window's run is TimerPid's.
+  if (ctx_.run.PidRunActive != 1 || ctx_.run.Owner == RunOwner::PidWindow) return;
   if (!runAction(ctx_.link, ctx_.messages, [this] { runTick(); })) {
     // Another exchange is in progress (it lets events run): come back shortly
     // rather than lose the cycle.
@@ -96,16 +98,13 @@ void PuskRun::stopSequence() {
   if (heaterOn() || mirror(ctl::ram::kStageNumber) == 0)
     link.SendPanelKey(ctl::panelKey::kPuskStop);
   link.clock().sleepMs(50);
-  // PID frames off, then the regulator's own settings back to the controller's.
-  using namespace ctl::reg;
-  link.SetRegBits(kRun, kKeepOr, std::uint8_t(~kRunPidFrames));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kNoPropDecrease));
-  link.SetRegBits(kRegulator, kKeepOr, std::uint8_t(~kOwnCoefs));
+  clearRunRegisterBits(link);
   link.clock().sleepMs(50);
   if (ctx_.readPanel) ctx_.readPanel();
   link.CloseDataLog();
   run.PidStopRequest = 0;
   run.PidRunActive = 0;
+  run.Owner = RunOwner::None;
   run.WorkCounter = 0;
   view_.setWorkCounterText(QStringLiteral("0"));
   view_.setPanelColor(colors::kActiveBorder);

@@ -1,10 +1,267 @@
 #include "pid/TFormRabPID.h"
 
+#include <algorithm>
+#include <array>
+
+#include "core/Abort.h"
+#include "core/ByteCodec.h"
+#include "core/ControllerMap.h"
+#include "core/NumberText.h"
+#include "core/Parse.h"
+#include "link/Action.h"
+
 namespace calorix {
+
+namespace {
+
+namespace reg = ctl::reg;
+
+QString outOfRangeText(const QString& text) {
+  return QString::fromUtf8("Ошибка! Значение '%1' вне допустимого диапазона").arg(text);
+}
+
+}  // namespace
 
 TFormRabPID::TFormRabPID(WindowContext& context, QWidget* parent) : QWidget(parent), ctx_(context) {
   setObjectName("TFormRabPID");
   setWindowTitle("FormRabPID");
+  build();
+  connectHandlers();
+}
+
+// Every button acts on a mouse press (any button) under the exchange guard;
+// the keyboard does nothing.
+void TFormRabPID::connectHandlers() {
+  const auto onPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
+    connect(button, &ui::MouseButton::mousePressed, this,
+            [this, handler] { runAction(ctx_.link, ctx_.messages, [&] { (this->*handler)(); }); });
+  };
+  onPress(Button4, &TFormRabPID::readStage);
+  onPress(Button2, &TFormRabPID::readCoefficients);
+  onPress(Button5, &TFormRabPID::readAmplifier);
+  onPress(Button6, &TFormRabPID::writeAmplifier);
+  onPress(Button1, &TFormRabPID::startHeating);
+  onPress(Button3, &TFormRabPID::requestStop);
+}
+
+void TFormRabPID::showRows(const pid::FieldTexts& rows) {
+  for (const pid::FieldText& row : rows)
+    if (QLineEdit* field = fields_.value(row.name)) field->setText(row.text);
+}
+
+pid::FieldLookup TFormRabPID::fieldLookup() const {
+  return [this](const QString& name) {
+    const QLineEdit* field = fields_.value(name);
+    return field ? field->text() : QString();
+  };
+}
+
+// ---- reads and the amplifier write ----------------------------------------------
+
+namespace {
+
+// The reads one after the other, 50 ms apart; each read's bytes decoded into
+// its fields.
+template <std::size_t N>
+pid::FieldTexts readAll(Link& link, const std::array<pid::FieldRead, N>& reads) {
+  pid::FieldTexts rows;
+  bool first = true;
+  for (const pid::FieldRead& read : reads) {
+    if (!first) link.clock().sleepMs(TFormRabPID::kPauseMs);
+    first = false;
+    const Link::View bytes = link.RdRam(read.addr, read.count);
+    for (pid::FieldText& row : read.texts(bytes.data())) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace
+
+void TFormRabPID::readStage() {
+  showRows(readAll(ctx_.link, pid::kStageReads));
+}
+
+void TFormRabPID::readCoefficients() {
+  showRows(readAll(ctx_.link, pid::kCoefReads));
+}
+
+void TFormRabPID::readAmplifier() {
+  showRows(readAll(ctx_.link, std::array{pid::kAmplifierRead}));
+}
+
+void TFormRabPID::writeAmplifier() {
+  const pid::AmplifierWrite write = pid::encodeAmplifierText(EditTecKUs->text());
+  if (!write.bytes) {
+    ctx_.messages.show(write.message);
+    return;
+  }
+  ctx_.link.WrRam(ctl::ram::kAmplifierGain, *write.bytes);
+}
+
+// ---- the start of a run -------------------------------------------------------
+
+void TFormRabPID::showRunning() {
+  Button1->hide();
+  Button1->setEnabled(false);
+  // Both buttons share one place in the layout: "Выкл нагрева" stands where
+  // "Вкл нагрева" was.
+  Button3->show();
+  Button3->setEnabled(true);
+}
+
+void TFormRabPID::showIdle() {
+  Button3->hide();
+  Button3->setEnabled(false);
+  Button1->show();
+  Button1->setEnabled(true);
+}
+
+// A coefficient entry: no space removal, a lone "-" left to the conversion,
+// EditTemp as the scratch field. A rejected text shows its message and
+// gives 0; a text that does not convert throws and abandons the start.
+double TFormRabPID::parseCoefficient(QLineEdit* field) {
+  EditNumberRule rule;
+  rule.removeSpaces = false;
+  rule.rejectLoneMinus = false;
+  rule.scratch = [this](const QString& text) { EditTemp->setText(text); };
+  QString text = field->text();  // the field keeps the operator's text
+  double value = 0;
+  ParseEditNumber(text, value, ctx_.messages, rule);
+  return value;
+}
+
+void TFormRabPID::writeOwnCoefficients() {
+  std::array<std::uint8_t, ctl::ram::kPidCoefBytes> bytes{};
+  std::size_t at = 0;
+  for (QLineEdit* field : {EditPK, EditIK, EditDK}) {
+    const double value = parseCoefficient(field);
+    // A value whose 16.16 word does not fit 32 bits would go out as a wholly
+    // different coefficient: the start is abandoned instead.
+    const auto word = pid::coefficientBytes(value);
+    if (!word) throw AbortAction(outOfRangeText(field->text()));
+    std::copy(word->begin(), word->end(), bytes.begin() + std::ptrdiff_t(at));
+    at += word->size();
+  }
+  ctx_.link.WrRam(ctl::ram::kPK, bytes);
+}
+
+// A start that ends before the controller was switched on goes back to idle:
+// the buttons as before, no run flags, and R14 bit 0 (own coefficients) as
+// every stop leaves it, since the coefficients it was to select were never
+// written.
+void TFormRabPID::abandonStart(bool ownCoefsSet) {
+  if (ownCoefsSet)
+    ctx_.link.SetRegBits(reg::kRegulator, reg::kKeepOr, std::uint8_t(~reg::kOwnCoefs));
+  runLogPath_.clear();
+  showIdle();
+}
+
+void TFormRabPID::startHeating() {
+  RunState& run = ctx_.run;
+  Link& link = ctx_.link;
+  if (run.PidRunActive == 1) {
+    // A Пуск run holds the run flags and its timer; a second timer on them
+    // would take its frames and end its run.
+    ctx_.messages.show(kPidStartRefusedText);
+    return;
+  }
+  link.PurgePort();
+  link.DrainPort();
+  run.WorkCounter = 0;
+  prevErr_.negative = false;
+  showRunning();
+
+  bool ownCoefsSet = false;
+  runLogPath_.clear();
+  try {
+    if (CheckBox2->isChecked()) {
+      link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd);
+      ownCoefsSet = true;
+      writeOwnCoefficients();
+    }
+    if (CheckBox1->isChecked()) {
+      link.OpenDataLog();
+      runLogPath_ = link.dataLogPath();
+      link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
+    }
+  } catch (const AbortAction&) {
+    abandonStart(ownCoefsSet);
+    throw;  // the guard shows the message
+  }
+  if (CheckBox3->isChecked()) link.SetRegBits(reg::kRegulator, reg::kNoPropDecrease, reg::kKeepAnd);
+  link.SendPanelKey(ctl::panelKey::kPuskStop);
+  run.PidRunActive = 1;
+  run.Owner = RunOwner::PidWindow;
+
+  link.clock().sleepMs(kPauseMs);
+  link.RdPidFrame();
+  countFrame();
+  ShowPidCoefs();
+  ShowPidValues();
+  try {
+    writeRunLog(pid::runLogHeader1(fieldLookup()));
+    writeRunLog(pid::runLogHeader2());
+    WritePidLine();
+  } catch (const AbortAction& failed) {
+    // The controller runs already: the timer must still come, or the run
+    // could not be stopped from here.
+    ctx_.messages.show(failed.message());
+  }
+  link.clock().sleepMs(kPauseMs);
+  if (armTimerPid_) armTimerPid_();
+}
+
+void TFormRabPID::requestStop() {
+  ctx_.run.PidStopRequest = 1;
+  Button3->hide();
+  Button3->setEnabled(false);
+  // Enabled again by the tick that carries out the stop.
+  Button1->show();
+  Button1->setEnabled(false);
+}
+
+// ---- frames and the run log ---------------------------------------------------
+
+void TFormRabPID::countFrame() {
+  ++ctx_.run.WorkCounter;
+  EditNumIzm->setText(decimalText(ctx_.run.WorkCounter));
+}
+
+void TFormRabPID::ShowPidCoefs() {
+  showRows(pid::decodePidCoefs(pid::RamImage(ctx_.link.RamMirror())));
+}
+
+void TFormRabPID::ShowPidValues() {
+  showRows(pid::decodePidValues(pid::RamImage(ctx_.link.RamMirror()), prevErr_));
+}
+
+// Only into the log this run opened: with "Вывод данных PID в файл" not
+// ticked, or once another log has replaced it, the lines go nowhere.
+bool TFormRabPID::runLogOpen() const {
+  return !runLogPath_.isEmpty() && ctx_.link.dataLogOpen() &&
+         ctx_.link.dataLogPath() == runLogPath_;
+}
+
+void TFormRabPID::writeRunLog(const QString& line) {
+  if (runLogOpen()) ctx_.link.WriteDataLog(line);
+}
+
+void TFormRabPID::WritePidLine() {
+  Link& link = ctx_.link;
+  link.MakeTimeStamps();
+  // The history moves with every measurement, logged or not.
+  const QString line = pid::pidDataLine(fieldLookup(), link.LineStamp(), tempHistory_);
+  writeRunLog(line);
+}
+
+void TFormRabPID::closeRunLog() {
+  const bool own = runLogOpen();
+  runLogPath_.clear();
+  if (own) ctx_.link.CloseDataLog();
+}
+
+void TFormRabPID::runStopped() {
+  showIdle();
 }
 
 }  // namespace calorix

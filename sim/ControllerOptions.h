@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/ControllerMap.h"
+
 namespace calorix::sim {
 
 struct ControllerOptions {
@@ -19,7 +21,7 @@ struct ControllerOptions {
 
 // The shortest telemetry period the line carries: a 262-byte frame at
 // 115200 baud with 11 bits a character takes 25 ms.
-inline constexpr qint64 kLineRateTelemetryMs = 25;
+inline constexpr qint64 kLineRateTelemetryMs = ctl::streamFrame::kLineRateMs;
 
 // Deterministic faults. Counters count output bytes from the moment the fault
 // is armed (0 = the next byte the emulator sends). Each fires once.

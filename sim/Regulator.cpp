@@ -12,7 +12,11 @@ namespace {
 
 using namespace ctl;
 
-constexpr double kApproachBandC = 10.0;      // nearer than this the ramp is "ДОВОДКА"
+constexpr double kApproachBandC = 10.0;  // nearer than this the ramp is "ДОВОДКА"
+// In the last degrees of a heating stage the regulator eases its proportional
+// action to this share, to brake the approach, unless the console forbids it
+// (R14 bit 1, "Запрет уменьшения пропор возд").
+constexpr double kEasedProportionalShare = 0.5;
 constexpr double kIntegralBandC = 30.0;      // the integral works only inside this band
 constexpr double kDerivativeFilterS = 20.0;  // the converter steps are ~0.3 °C
 constexpr double kSumLimit = 1e6;
@@ -65,6 +69,16 @@ double Regulator::heatingSpeedPerMin() const {
   return (history_[newest] - history_[oldest]) / ((n - 1) * stepS_) * kSecondsPerMinute;
 }
 
+namespace {
+bool easesProportional(const ControllerMemory& m, const ProgramRunner& runner, double measuredC,
+                       double error) {
+  if (m.reg(reg::kRegulator) & reg::kNoPropDecrease) return false;
+  const double target = m.ramWord(ram::kSetTemperature);
+  return runner.state() == RunState::Heating && error > 0 && target > measuredC &&
+         target - measuredC < kApproachBandC;
+}
+}  // namespace
+
 // PK/IK/DK: the console's own when it set its bit in R14, else the cubics of
 // the temperature.
 void Regulator::writeCoefficients(ControllerMemory& m, double measuredC) const {
@@ -96,6 +110,7 @@ void Regulator::regulate(ControllerMemory& m, double dt, const ProgramRunner& ru
     havePrevError_ = true;
     dErrFiltered_ += (dErr - dErrFiltered_) * std::min(1.0, dt / kDerivativeFilterS);
     puv = kp * error;
+    if (easesProportional(m, runner, measuredC, error)) puv *= kEasedProportionalShare;
     duv = kd * dErrFiltered_;
     // Integrate inside the band and only while that does not push a
     // saturated output further (no wind-up).

@@ -5,12 +5,25 @@
 #include <QColor>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 #include "core/Messages.h"
 #include "link/Link.h"
 
 namespace calorix {
+
+// Which start set PidRunActive. A Пуск run and a run of the PID work window
+// would drive two timers on the same flags: each start refuses while the
+// other's run is on.
+enum class RunOwner : std::uint8_t { None, Pusk, PidWindow };
+// What each start says when it refuses; nothing is sent and nothing changes.
+inline const QString kPuskRefusedText = QString::fromUtf8(
+    "Идет нагрев, включенный в окне работы с ПИДом. Сначала выключите его кнопкой "
+    "\"Выкл нагрева\" в том окне.");
+inline const QString kPidStartRefusedText = QString::fromUtf8(
+    "Идет работа, запущенная клавишей Пуск/Стоп. Сначала остановите ее (Стоп) и "
+    "дождитесь окончания.");
 
 // State of a heating run, owned by the main window and shared by the Пуск/Стоп
 // key, the PID work window, the run timers and the telemetry stream.
@@ -22,6 +35,7 @@ struct RunState {
   qint32 WorkCounter = 0;
   std::uint8_t RamOutEnabled = 0;
   std::uint8_t StopHeatRequest = 0;
+  RunOwner Owner = RunOwner::None;  // set with PidRunActive := 1, cleared by the stop
 };
 
 // A timer tick that finds the link busy (another exchange lets events run)

@@ -319,6 +319,28 @@ TEST_F(FirmwareTest, PidCoefficientsFromCubicsOrFromTheConsole) {
   EXPECT_EQ(mem->ram[0x03] & 0x38, 0x08) << "only PK negative";
 }
 
+TEST_F(FirmwareTest, ProportionalActionEasedNearTheTargetUnlessTheConsoleForbidsIt) {
+  keys({kRun});
+  const auto below = [&] { return mem->ramWord(0xDC) - temp(); };
+  // Second by second (17 ms at 60x) into the last degrees below the stage's temperature.
+  bool near = false;
+  for (int s = 0; s < 4 * 3600 && !near; ++s) {
+    fw->advanceTo(nowMs += 17);
+    near = fw->runState() == RunState::Heating && below() > 1 && below() < 9;
+  }
+  ASSERT_TRUE(near);
+  const auto puvAgainstPkErr = [&](double share) {
+    const double pk = std::int32_t(mem->ramDWord(0x90)) / 65536.0;
+    const double err = signedFrom(0xA4, 256, 7);
+    ASSERT_GT(err, 0);
+    EXPECT_NEAR(signedFrom(0xB0, 65536, 0), share * pk * err, pk / 256 + 1e-3);
+  };
+  puvAgainstPkErr(0.5);
+  mem->ram[0x0E] |= 0x02;  // "Запрет уменьшения пропор возд"
+  fw->advanceTo(nowMs += 17);
+  puvAgainstPkErr(1.0);
+}
+
 TEST_F(FirmwareTest, CalibrationWordsDriveTheMeasurement) {
   keys({kRun});
   minutes(40);

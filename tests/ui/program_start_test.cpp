@@ -39,6 +39,13 @@ TEST(CommandLineTest, OptionsAndValues) {
   EXPECT_TRUE(s.simulate);
   EXPECT_DOUBLE_EQ(s.simSpeed, 60.0);
   EXPECT_EQ(s.statePath, "s.bin");
+  EXPECT_FALSE(s.telemetryMs.has_value());  // the simulator's own cadence
+  EXPECT_FALSE(s.showHidden);
+
+  const CommandLine t = parseCommandLine({"--simulate", "--telemetry-ms=25", "--show-hidden"});
+  EXPECT_TRUE(t.error.isEmpty()) << t.error.toStdString();
+  EXPECT_EQ(t.telemetryMs, 25);
+  EXPECT_TRUE(t.showHidden);
 
   EXPECT_TRUE(parseCommandLine({"--help"}).help);
   EXPECT_TRUE(parseCommandLine({}).error.isEmpty());
@@ -56,6 +63,11 @@ TEST(CommandLineTest, UnusableLinesAreRefused) {
       {"--simulate", "--sim-speed", "nan"},
       {"--sim-speed", "2"},  // simulator option without --simulate
       {"--state", "s.bin"},
+      {"--telemetry-ms", "100"},                 // only for the simulator
+      {"--simulate", "--telemetry-ms", "24"},    // faster than the line
+      {"--simulate", "--telemetry-ms", "25.5"},  // whole milliseconds
+      {"--simulate", "--telemetry-ms", "-100"},
+      {"--show-hidden=1"},
       {"--simulate", "--port-device", "/dev/ttyS0"},  // two ports
   };
   for (const QStringList& args : bad)

@@ -1,0 +1,62 @@
+// calorix-cli: the service command line. Everything but the process itself
+// (arguments, streams, the serial backend) lives in the cli library.
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/Cli.h"
+#include "cli/CliLink.h"
+#include "core/Abort.h"
+#include "core/LocalTimeZone.h"
+#include "link/SerialPortBackend.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+using namespace calorix;
+
+namespace {
+
+void put(std::FILE* stream, const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  pinLocalTimeZone();
+  QCoreApplication app(argc, argv);
+  std::unique_ptr<Link> link;
+  cli::CliEnv env;
+  env.out = [](const QString& text) { put(stdout, text); };
+  env.err = [](const QString& text) { put(stderr, text); };
+  env.errIsTerminal = isatty(fileno(stderr)) != 0;
+  env.openLink = [&link](const cli::GlobalOptions& options, QString* error) -> Link* {
+    cli::CliLinkBase base;
+    base.openPort = serialPortOpener();
+    base.dataRoot =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/calorix";
+    base.executableDir = QCoreApplication::applicationDirPath();
+    link = cli::openCliLink(options, base, error);
+    return link.get();
+  };
+  const int code = cli::runCli(app.arguments().mid(1), env);
+  if (link) {
+    link->ClosePort();
+    try {
+      link->CloseProtocol();
+    } catch (const AbortAction& failed) {
+      put(stderr, QStringLiteral("calorix-cli: %1\n").arg(failed.message()));
+      return code == 0 ? cli::kExitFile : code;
+    }
+  }
+  return code;
+}

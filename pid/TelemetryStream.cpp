@@ -1,0 +1,193 @@
+#include "pid/TelemetryStream.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+#include "core/Abort.h"
+#include "core/NumberText.h"
+#include "pid/StreamFrameDecode.h"
+
+namespace calorix {
+
+namespace frame = ctl::streamFrame;
+
+namespace {
+
+// Link status code: the port took no byte.
+constexpr int kPortWriteFailed = 255;
+
+// Adds the host time of one step to its figure.
+class StepTimer {
+ public:
+  explicit StepTimer(qint64& into) : into_(into) { timer_.start(); }
+  ~StepTimer() { into_ += timer_.nsecsElapsed(); }
+  StepTimer(const StepTimer&) = delete;
+  StepTimer& operator=(const StepTimer&) = delete;
+
+ private:
+  qint64& into_;
+  QElapsedTimer timer_;
+};
+
+}  // namespace
+
+TelemetryStream::TelemetryStream(WindowContext& context, StreamView view, QObject* parent)
+    : QObject(parent), ctx_(context), view_(std::move(view)) {}
+
+QString TelemetryStream::runActiveText() {
+  return QString::fromUtf8(
+      "Поток P/B не запущен: идёт работа с ПИДом. Остановите работу и нажмите P/B снова.");
+}
+
+void TelemetryStream::letEventsRun() {
+  QCoreApplication::processEvents();
+}
+
+bool TelemetryStream::endWanted() const {
+  return ctx_.run.StopHeatRequest == 1 || endRequested_;
+}
+
+TelemetryStream::End TelemetryStream::run() {
+  RunState& run = ctx_.run;
+  Link& link = ctx_.link;
+  if (run.PidRunActive == 1 || run.PuskFlag == 1) {
+    ctx_.messages.show(runActiveText());
+    return End::Refused;
+  }
+  // The log first: when it cannot be created, nothing has been sent and the
+  // controller does not start streaming.
+  link.OpenDataLog();
+  link.SendKeyCode(ctl::plainKey::kPB);
+
+  running_ = true;
+  endRequested_ = false;
+  figures_ = {};
+  struct Ended {
+    TelemetryStream& stream;
+    ~Ended() {
+      stream.running_ = false;
+      stream.endRequested_ = false;
+      emit stream.ended();
+    }
+  } ended{*this};
+
+  view_.setPbEnabled(false);
+  view_.setLampColor(kWaitingColor);
+  letEventsRun();
+  run.StopHeatRequest = 0;
+  run.WorkCounter = 0;
+
+  End end = End::Stopped;
+  try {
+    // Without a line every read would come back empty at once, for ever.
+    end = link.status().code == kPortWriteFailed ? End::NoLine : loop();
+  } catch (const AbortAction&) {
+    // The data log failed: the controller still streams, so it is told to
+    // stop, and the window is left as after a stop; the caller shows why.
+    try {
+      finish(true);
+    } catch (const AbortAction&) {
+      // Closing the failed log fails too: the first message says it.
+    }
+    throw;
+  }
+  if (end == End::ShortBlock && link.hooks.showControlStatus)
+    link.hooks.showControlStatus(link.status().text);
+  // Only a stop after a frame tells the controller: the key switches its
+  // output on and off, and while no frame comes (or after a broken one) it
+  // may not be sending at all.
+  finish(end == End::Stopped);
+  return end;
+}
+
+TelemetryStream::End TelemetryStream::loop() {
+  RunState& run = ctx_.run;
+  // The last read timed out without its bytes: no frame is on its way, so a
+  // stop request need not wait for one.
+  bool waiting = false;
+  for (;;) {
+    view_.setLampColor(kWaitingColor);
+    letEventsRun();
+    if (waiting && endWanted()) return End::StoppedWaiting;
+
+    // The header is never examined; a short one is dropped and read afresh.
+    if (readPart(0, frame::kHeaderBytes, false) != Read::Whole) {
+      waiting = true;
+      continue;
+    }
+    view_.setLampColor(kReadingColor);
+    letEventsRun();
+
+    Read got = readPart(frame::kHeaderBytes, frame::kRegisterBytes, true);
+    if (got == Read::Whole)
+      got = readPart(frame::kHeaderBytes + frame::kRegisterBytes, frame::kRamBytes, true);
+    if (got == Read::Short) return End::ShortBlock;
+    waiting = got == Read::Nothing;
+    if (waiting) continue;
+    ++figures_.framesRead;
+
+    view_.setLampColor(kWaitingColor);
+    letEventsRun();
+    ++run.WorkCounter;
+    {
+      StepTimer t(figures_.showNs);
+      view_.setMeasurementText(decimalText(run.WorkCounter));
+    }
+    letEventsRun();
+    showAndLog();
+    letEventsRun();
+
+    if (endWanted()) return End::Stopped;
+  }
+}
+
+TelemetryStream::Read TelemetryStream::readPart(int offset, int count, bool block) {
+  Link& link = ctx_.link;
+  Link::View got;
+  {
+    StepTimer t(block ? figures_.readNs : figures_.waitNs);
+    got = block ? link.RdStreamBlock(std::uint32_t(count)) : link.RdRaw(std::uint32_t(count));
+  }
+  // The view is the link's buffer: the next read reuses it.
+  std::copy(got.begin(), got.end(), frame_.begin() + offset);
+  if (int(got.size()) == count) return Read::Whole;
+  return got.empty() ? Read::Nothing : Read::Short;
+}
+
+void TelemetryStream::showAndLog() {
+  pid::FieldTexts rows;
+  {
+    StepTimer t(figures_.decodeNs);
+    rows = pid::decodeStreamFrame(frame_);
+  }
+  {
+    StepTimer t(figures_.showNs);
+    for (const pid::FieldText& row : rows) view_.setField(row.name, row.text);
+  }
+  ++figures_.framesShown;
+  {
+    StepTimer t(figures_.logNs);
+    // The line takes the texts the fields show now.
+    ctx_.link.WriteDataLine(pid::streamLogTexts(view_.fieldText));
+  }
+  ++figures_.framesLogged;
+}
+
+void TelemetryStream::finish(bool stopController) {
+  Link& link = ctx_.link;
+  if (stopController) link.SendKeyCode(ctl::plainKey::kPB);
+  ctx_.run.StopHeatRequest = 0;
+  view_.setLampColor(kEndedColor);
+  view_.restoreStopCaption();
+  struct Enable {
+    StreamView& view;
+    // P/B comes back even when the log does not close.
+    ~Enable() { view.setPbEnabled(true); }
+  } enable{view_};
+  link.CloseDataLog();
+  letEventsRun();
+}
+
+}  // namespace calorix

@@ -1,0 +1,73 @@
+// The installed programs as a shell starts them: calorix without a display
+// says why in one line instead of aborting in the toolkit's words, and
+// calorix-cli answers --help and a bad line without a controller.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace calorix {
+namespace {
+
+struct Outcome {
+  int code = -1;
+  QString out;
+  QString err;
+};
+
+Outcome runProgram(const QString& name, const QStringList& args,
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+  QProcess process;
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(CALORIX_BINARY_DIR "/") + name, args);
+  Outcome outcome;
+  if (!process.waitForFinished(30000)) {
+    process.kill();
+    process.waitForFinished();
+    return outcome;
+  }
+  outcome.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+  outcome.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+  outcome.err = QString::fromLocal8Bit(process.readAllStandardError());
+  return outcome;
+}
+
+QProcessEnvironment withoutDisplay() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  return env;
+}
+
+TEST(Executables, TheConsoleWithoutADisplaySaysSoInOneLine) {
+  const Outcome none = runProgram("calorix", {}, withoutDisplay());
+  EXPECT_EQ(none.code, 1);
+  EXPECT_TRUE(none.err.startsWith("calorix: no display: DISPLAY and WAYLAND_DISPLAY are not set"))
+      << none.err.toStdString();
+  EXPECT_EQ(none.err.count('\n'), 1) << none.err.toStdString();
+
+  // A display that is named but not there: the toolkit would abort.
+  QProcessEnvironment env = withoutDisplay();
+  env.insert("DISPLAY", ":4093");
+  const Outcome absent = runProgram("calorix", {}, env);
+  EXPECT_EQ(absent.code, 1);
+  EXPECT_EQ(absent.err,
+            QStringLiteral("calorix: no display: the display :4093 cannot be reached\n"));
+}
+
+TEST(Executables, TheCommandLineAnswersWithoutAController) {
+  const Outcome help = runProgram("calorix-cli", {"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_TRUE(help.out.startsWith("Usage: calorix-cli")) << help.out.toStdString();
+  const Outcome bad = runProgram("calorix-cli", {"frob"});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.err,
+            QStringLiteral("calorix-cli: unknown command 'frob'\nTry 'calorix-cli --help'.\n"));
+  // Over a device that is no serial port: the port is named, in bounded time.
+  const Outcome noPort =
+      runProgram("calorix-cli", {"--port-device", "/nonexistent/tty", "read-ram", "0x60", "1"});
+  EXPECT_EQ(noPort.code, 3);
+  EXPECT_EQ(noPort.err, QStringLiteral("calorix-cli: cannot open the port /nonexistent/tty\n"));
+}
+
+}  // namespace
+}  // namespace calorix
