@@ -1,9 +1,11 @@
 // Soak: the console's link against the simulated furnace for 24 simulated
-// hours (--hours N for another length), Пуск runs back to back through the
-// link operations that the Пуск key and its 4 s timer use: open the work log,
-// PID frames on, the Пуск key, then one PID frame and one work-log line per
-// cycle, and after a quarter of an hour the stop sequence (the Пуск key, the
-// register bits back, a panel read-out, the work log closed). The exchange
+// hours (--hours N for another length), runs back to back through the link
+// operations that the Пуск key and its 4 s timer use (open the work log, PID
+// frames on, the Пуск key, then one PID frame and one work-log line per
+// cycle, and after a quarter of an hour the stop sequence: the Пуск key, the
+// register bits back, a panel read-out, the work log closed). Every other run
+// is a PID-window run: its start first selects and writes its own PID
+// coefficients (R14 bit 0, 0x90..0x9B) as "Задать к-ты PID" does. The exchange
 // protocol is on, so it rolls over. Prints memory, open files and protocol
 // roll-overs at the start and the end of the soak, and checks that every
 // work-log line written is on disk.
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/Clock.h"
 #include "core/ControllerMap.h"
@@ -93,6 +96,7 @@ int main(int argc, char** argv) {
   using namespace ctl;
   qint64 linesWritten = 0;
   int runs = 0;
+  int pidWindowRuns = 0;
   bool failed = false;
   const auto readPanel = [&] {
     link.RdRam(ram::kIndication, ram::kIndicationReadBytes);
@@ -100,6 +104,14 @@ int main(int argc, char** argv) {
     link.RdRam(ram::kFlags, 1);
   };
   const auto oneRun = [&] {
+    if (runs % 2 == 1) {
+      // PK 1.5, IK 0.25, DK 2 in 16.16.
+      const std::vector<std::uint8_t> coefs{0x00, 0x80, 0x01, 0x00, 0x00, 0x40,
+                                            0x00, 0x00, 0x00, 0x00, 0x02, 0x00};
+      link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd);
+      link.WrRam(ram::kPK, coefs);
+      ++pidWindowRuns;
+    }
     link.OpenDataLog();
     link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
     link.SendPanelKey(panelKey::kPuskStop);
@@ -134,10 +146,11 @@ int main(int argc, char** argv) {
   const auto report = [&](const char* when) {
     const Files protocols = filesUnder(protocolDir, false);
     std::printf(
-        "%-6s %7.2f h simulated: %4d runs, resident %6ld KiB, open files %3d, protocol files %3d "
+        "%-6s %7.2f h simulated: %4d runs (%d PID-window), resident %6ld KiB, open files %3d, "
+        "protocol files %3d "
         "(%d roll-overs), data logs %3d\n",
-        when, clock.nowMs() / 3.6e6, runs, residentKiB(), openFiles(), protocols.count,
-        protocols.count - 1, filesUnder(dataDir, false).count);
+        when, clock.nowMs() / 3.6e6, runs, pidWindowRuns, residentKiB(), openFiles(),
+        protocols.count, protocols.count - 1, filesUnder(dataDir, false).count);
     std::fflush(stdout);
   };
 

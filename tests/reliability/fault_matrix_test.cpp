@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,8 +22,13 @@
 
 #include "app/TForm2.h"
 #include "core/ControllerMap.h"
+#include "core/NumberText.h"
+#include "pid/PidRun.h"
+#include "pid/TFormRabPID.h"
+#include "pid/TelemetryStream.h"
 #include "programs/TFormDataDide.h"
 #include "programs/TFormVvodProg.h"
+#include "sim/Firmware.h"
 #include "tests/support/ConsoleHarness.h"
 #include "tests/support/TestApplication.h"
 #include "tools/TFormDopParam.h"
@@ -121,6 +127,38 @@ struct Rig {
     grid->item(2, 1)->setText(QString::number(100 + (++edits % 100)));
   }
   int edits = 0;
+
+  // ---- the runs of the main window's timers and the stream ------------------
+  // ВЫКЛ НАГРЕВ as soon as the stream has started: it ends after its first
+  // frame, or when the read that waits for one times out.
+  void streamOnce() {
+    TelemetryStream& stream = h.form1().parts().telemetry();
+    auto* asker = new QTimer(&h.form1());
+    asker->setInterval(0);
+    QObject::connect(asker, &QTimer::timeout, asker, [asker, &stream] {
+      if (!stream.running()) return;
+      stream.requestEnd();
+      asker->stop();
+    });
+    asker->start();
+    main("Button6");
+    delete asker;
+  }
+  // A key code that a fault swallowed leaves the controller's program running
+  // while the console has stopped (or the reverse), and a read of 10 s or more
+  // marks the link broken until the console starts again: the engineer
+  // stops the program on the controller and starts the console anew, which
+  // LoadSettings stands for.
+  void controllerStopped() {
+    sim::Firmware& firmware = h.ctrl().firmware();
+    if (firmware.pidFramesOn()) firmware.onPanelKey(ctl::panelKey::kPuskStop);
+    if (link().FlagLinkBreak() == 1) link().LoadSettings();
+  }
+  void ramOutputOn() {
+    if (h.console().run().RamOutEnabled == 1) return;
+    unhide("Button7");
+    main("Button7");
+  }
 };
 
 enum Layer { kPlain, kFramed, kRaw };
@@ -169,6 +207,11 @@ const char* const kNotJudged = "0 0 0 0 0 0 0 255";
 // 0x80) is status 1; a stream block reads fillers as data.
 const char* const kStreamSync = "0 1 1 0 0 0 0 255";
 const char* const kReadsOnly = "- - - - - - - -";
+// The P/B stream leaves the status of its last step: the key code's when
+// nothing followed it (silence 1, refusal 2), else that of its reads. These
+// are the statuses the emulator's faults give it today, kept exact so that a
+// change in how the stream ends shows here.
+const char* const kStream = "1 2 0 0 0 254 0 255";
 
 namespace key = ctl::plainKey;
 namespace plain = ctl::plain;
@@ -278,6 +321,28 @@ const std::vector<Row> kRows = {
      [](Rig& r) { r.in<TFormDopRAM>("Button6"); }},
     {"RAM inspector register", kFramed, framed::kRdRam, kNotJudged,
      [](Rig& r) { r.in<TFormDopRAM>("Button2"); }},
+    // ---- the PID work window and its run ----------------------------------------------
+    {"PID stage read", kFramed, framed::kRdRam, kNotJudged,
+     [](Rig& r) { r.in<TFormRabPID>("Button4"); }},
+    {"PID coefficient read", kFramed, framed::kRdRam, kNotJudged,
+     [](Rig& r) { r.in<TFormRabPID>("Button2"); }},
+    {"amplifier coefficient read", kFramed, framed::kRdRam, kNotJudged,
+     [](Rig& r) { r.in<TFormRabPID>("Button5"); }},
+    {"amplifier coefficient write", kFramed, framed::kWrRam, kNotJudged,
+     [](Rig& r) { r.in<TFormRabPID>("Button6"); },
+     [](Rig& r) {
+       r.typeIn<TFormRabPID>("EditTecKUs", QStringLiteral("2") + decimalSeparator() + u'5');
+     }},
+    // Вкл нагрева, then Выкл нагрева and the TimerPid tick that carries it out.
+    {"PID run start and stop", kFramed, framed::kSetRegBits, kNotJudged,
+     [](Rig& r) {
+       r.in<TFormRabPID>("Button1");
+       r.in<TFormRabPID>("Button3");
+       r.h.form1().parts().pidRun().tick();
+     },
+     [](Rig& r) { r.controllerStopped(); }},
+    {"telemetry stream (P/B)", kRaw, key::kPB, kStream, [](Rig& r) { r.streamOnce(); },
+     [](Rig& r) { r.ramOutputOn(); }},
     {"RAM inspector ROM", kFramed, framed::kRdRom, kNotJudged,
      [](Rig& r) { r.in<TFormDopRAM>("Button4"); },
      [](Rig& r) {
