@@ -80,7 +80,9 @@ struct EntryCase {
 
 // The entry names the case in the test's name (the default prints raw bytes,
 // addresses included, which change from run to run).
-void PrintTo(const EntryCase& c, std::ostream* os) { *os << '"' << c.entry << '"'; }
+void PrintTo(const EntryCase& c, std::ostream* os) {
+  *os << '"' << c.entry << '"';
+}
 
 class PidEntryTest : public PidWindowTest, public ::testing::WithParamInterface<EntryCase> {};
 
