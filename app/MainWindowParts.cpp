@@ -13,6 +13,14 @@ MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context) : QObjec
   service_->setTelemetryStream([this] { telemetry_->run(); });
 }
 
+void MainWindowParts::setTrendFeed(const TrendFeed& feed) {
+  pusk_->setTrendFeed(feed);
+  pid_->setTrendFeed(feed);
+  telemetry_->setTrendFeed(feed);
+  // The PID work window's start reads the first frame of its run itself.
+  if (pidWindow_) pidWindow_->setTrendFeed(feed);
+}
+
 void MainWindowParts::stopRunTimers() {
   pusk_->TimerPuskPidNew().stop();
   pid_->stop();

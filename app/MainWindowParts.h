@@ -17,6 +17,7 @@
 #include "pid/PuskRun.h"
 #include "pid/TFormRabPID.h"
 #include "pid/TelemetryStream.h"
+#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -35,7 +36,12 @@ class MainWindowParts : public QObject {
 
   // The PID work window, created after the main window: TimerPid fills it
   // and its start arms TimerPid.
-  void attachPidWindow(TFormRabPID& window) { pid_->attach(window); }
+  void attachPidWindow(TFormRabPID& window) {
+    pidWindow_ = &window;
+    pid_->attach(window);
+  }
+  // Every frame the runs and the stream read goes to feed as well.
+  void setTrendFeed(const TrendFeed& feed);
   // The main window closes: no run tick may follow.
   void stopRunTimers();
 
@@ -50,6 +56,7 @@ class MainWindowParts : public QObject {
   PuskRun* pusk_;
   PidRun* pid_;
   TelemetryStream* telemetry_;
+  TFormRabPID* pidWindow_ = nullptr;
 };
 
 }  // namespace calorix

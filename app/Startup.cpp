@@ -1,16 +1,20 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTimer>
 
 #include "app/QtMessages.h"
 #include "app/Termination.h"
 #include "pid/TFormRabPID.h"
+#include "programs/ProgramRead.h"
 #include "programs/TFormDataDide.h"
 #include "programs/TFormVvodProg.h"
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"
+#include "trend/TFormGrafik.h"
 
 namespace calorix {
 
@@ -83,6 +87,31 @@ void Console::createWindows() {
   form1().parts().attachPidWindow(window<TFormRabPID>());
   addShownBy<TFormDataDide>("Button32");
   add<TForm2>();
+  addTrendWindow();
+}
+
+// The trend window, beyond the designed eight: fed by the run timers and the
+// stream, shown by "График" of the PID work window and by Ctrl+G.
+void Console::addTrendWindow() {
+  GrafikHooks hooks;
+  hooks.editorProgram = [this]() -> std::optional<HeldProgram> {
+    const TFormDataDide& editor = window<TFormDataDide>();
+    if (editor.currentProgram() == 0) return std::nullopt;
+    return HeldProgram{editor.currentProgram(), editor.loadedTable()};
+  };
+  hooks.readProgram = [this](int program) { return readProgram(*link_, program); };
+  TFormGrafik& trend = add<TFormGrafik>(*context_, std::move(hooks));
+  form1().parts().setTrendFeed(TrendFeed{[&trend](const plot::Sample& s) { trend.frame(s); }});
+
+  const auto show = [&trend] {
+    trend.show();
+    trend.raise();
+    trend.activateWindow();
+  };
+  window<TFormRabPID>().setShowTrend(show);
+  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), &form1());
+  shortcut->setObjectName(QStringLiteral("ShortcutGrafik"));
+  QObject::connect(shortcut, &QShortcut::activated, &trend, show);
 }
 
 template <class W, class... Args>

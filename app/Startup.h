@@ -1,8 +1,9 @@
 #pragma once
 // Builds the console in its designed order: the message boxes, the clock, the
-// link, the run state, the window context, then the eight windows from the
-// one list in Console::createWindows. The program and the tests take the
-// same path; tests inject their own link, message boxes and password answer.
+// link, the run state, the window context, then the eight windows and the
+// trend window from the one list in Console::createWindows. The program and
+// the tests take the same path; tests inject their own link, message boxes
+// and password answer.
 #include <QString>
 #include <QWidget>
 
@@ -62,6 +63,7 @@ class Console {
 
  private:
   void createWindows();
+  void addTrendWindow();
   template <class W, class... Args>
   W& add(Args&&... args);
   // A secondary window that a button of the main window shows; afterShow,

@@ -41,6 +41,13 @@ const std::vector<CommandSpec>& commandTable() {
        "calorix-cli write-ram 0xDC 0x2C 1", 2, -1, writeRamCommand},
       {"trace", "FILE...", "decode exchange protocol files (Windows-1251): one line per command",
        "calorix-cli trace \"RS485/2026/03/05/09_05_03 Data.txt\"", 1, -1, traceCommand},
+      {"plot", "LOG",
+       "read a data log of the console (a PID run log, a Пуск work log or a telemetry\n"
+       "log) and print how many samples and skipped lines it holds; --png/--svg draw\n"
+       "its chart (no display needed), --csv exports its samples (UTF-8, ISO 8601\n"
+       "times, \".\" decimals); an existing output file is replaced only with --force",
+       "calorix-cli plot \"Протоколы/2026/03/05/09_05_03 Data.txt\" --png run.png --csv run.csv", 1,
+       1, plotCommand},
   };
   return table;
 }
@@ -108,11 +115,21 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList& args, QString
       ok = flag(options.force);
     else if (name == QStringLiteral("--help") || name == QStringLiteral("-h"))
       ok = flag(options.help);
+    else if (name == QStringLiteral("--png"))
+      ok = takeValue(options.png);
+    else if (name == QStringLiteral("--svg"))
+      ok = takeValue(options.svg);
+    else if (name == QStringLiteral("--csv"))
+      ok = takeValue(options.csv);
+    else if (name == QStringLiteral("--size"))
+      ok = takeValue(options.size);
     else
       return fail(QStringLiteral("unknown option '%1'").arg(arg));
     if (!ok) {
-      const bool valued =
-          name == QStringLiteral("--port-device") || name == QStringLiteral("--ini");
+      static const QStringList valuedNames{
+          QStringLiteral("--port-device"), QStringLiteral("--ini"), QStringLiteral("--png"),
+          QStringLiteral("--svg"),         QStringLiteral("--csv"), QStringLiteral("--size")};
+      const bool valued = valuedNames.contains(name);
       return fail(valued ? QStringLiteral("%1 needs a value").arg(name)
                          : QStringLiteral("%1 takes no value").arg(name));
     }
@@ -124,8 +141,13 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList& args, QString
   const int n = int(options.operands.size());
   if (n < spec->minOperands || (spec->maxOperands >= 0 && n > spec->maxOperands))
     return fail(QStringLiteral("usage: calorix-cli %1 %2").arg(options.command, spec->operands));
-  if (options.force && options.command != QStringLiteral("backup"))
-    return fail(QStringLiteral("--force belongs to backup"));
+  const bool plot = options.command == QStringLiteral("plot");
+  if (options.force && options.command != QStringLiteral("backup") && !plot)
+    return fail(QStringLiteral("--force belongs to backup and plot"));
+  const bool plotOptions = !(options.png.isEmpty() && options.svg.isEmpty() &&
+                             options.csv.isEmpty() && options.size.isEmpty());
+  if (plotOptions && !plot)
+    return fail(QStringLiteral("--png, --svg, --csv and --size belong to plot"));
   return options;
 }
 
@@ -133,7 +155,8 @@ QString cliUsage() {
   QString text = QStringLiteral(
       "Usage: calorix-cli [options] COMMAND [operands]\n"
       "Service command line for the furnace temperature controller: back up, restore\n"
-      "and compare a controller, read and write its RAM, decode an exchange protocol.\n"
+      "and compare a controller, read and write its RAM, decode an exchange protocol,\n"
+      "plot and export a data log.\n"
       "\n"
       "Options:\n"
       "  --port-device PATH  use this serial device instead of the one NumPort names\n"
@@ -141,7 +164,11 @@ QString cliUsage() {
       "                      beside the executable; for an installed program\n"
       "                      ~/.config/calorix/ZaroZ.ini); it is never written\n"
       "  --json              print the result as one JSON object on stdout\n"
-      "  --force             backup: replace FILE if it exists\n"
+      "  --force             backup, plot: replace an output file that exists\n"
+      "  --png FILE          plot: draw the chart into FILE (PNG)\n"
+      "  --svg FILE          plot: draw the chart into FILE (SVG)\n"
+      "  --csv FILE          plot: write the samples into FILE (CSV)\n"
+      "  --size WxH          plot: the chart's size in pixels (default 1280x720)\n"
       "  -h, --help          show this text\n"
       "\n"
       "Commands:\n");

@@ -26,8 +26,10 @@ struct GlobalOptions {
   QString portDevice;  // --port-device PATH
   QString iniPath;     // --ini FILE; empty: ZaroZ.ini beside the executable
   bool json = false;   // --json
-  bool force = false;  // --force (backup: replace an existing file)
-  bool help = false;   // --help, -h
+  bool force = false;  // --force (backup, plot: replace an existing file)
+  // plot: the files to write and the picture's size ("WxH").
+  QString png, svg, csv, size;
+  bool help = false;  // --help, -h
   QString command;
   QStringList operands;
 };
@@ -44,6 +46,10 @@ struct CliEnv {
   // null with the reason in *error. Called only by commands that talk to the
   // controller, once they have checked their operands and files.
   std::function<Link*(const GlobalOptions&, QString* error)> openLink;
+  // Makes painting possible when no QGuiApplication exists yet: one on the
+  // "offscreen" platform, so no display is needed. false with the reason in
+  // *error. Called only by commands that draw (plot with --png or --svg).
+  std::function<bool(QString* error)> startGui;
 };
 
 // args without the program name; returns the exit code.

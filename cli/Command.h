@@ -42,5 +42,6 @@ int verifyCommand(CommandContext& ctx);
 int readRamCommand(CommandContext& ctx);
 int writeRamCommand(CommandContext& ctx);
 int traceCommand(CommandContext& ctx);
+int plotCommand(CommandContext& ctx);
 
 }  // namespace calorix::cli

@@ -1,6 +1,7 @@
 // calorix-cli: the service command line. Everything but the process itself
 // (arguments, streams, the serial backend) lives in the cli library.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -33,13 +34,27 @@ void put(std::FILE* stream, const QString& text) {
 
 int main(int argc, char** argv) {
   pinLocalTimeZone();
-  QCoreApplication app(argc, argv);
+  // The application is made when a command first needs one: a plain one for the link, or, for a
+  // command that draws, a GUI one on the offscreen platform (one of the two per process).
+  std::unique_ptr<QCoreApplication> app;
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   std::unique_ptr<Link> link;
   cli::CliEnv env;
   env.out = [](const QString& text) { put(stdout, text); };
   env.err = [](const QString& text) { put(stderr, text); };
   env.errIsTerminal = isatty(fileno(stderr)) != 0;
-  env.openLink = [&link](const cli::GlobalOptions& options, QString* error) -> Link* {
+  env.startGui = [&](QString* error) {
+    if (QCoreApplication::instance()) {
+      if (error) *error = QStringLiteral("an application without painting already runs");
+      return false;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QGuiApplication>(argc, argv);
+    return true;
+  };
+  env.openLink = [&](const cli::GlobalOptions& options, QString* error) -> Link* {
+    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
     cli::CliLinkBase base;
     base.openPort = serialPortOpener();
     base.dataRoot =
@@ -48,7 +63,7 @@ int main(int argc, char** argv) {
     link = cli::openCliLink(options, base, error);
     return link.get();
   };
-  const int code = cli::runCli(app.arguments().mid(1), env);
+  const int code = cli::runCli(args, env);
   if (link) {
     link->ClosePort();
     try {

@@ -4,10 +4,11 @@
 #   core  -> core
 #   link  -> core, link
 #   sim   -> core, sim
-#   ui    -> core, link, ui                     (the window kit)
-#   <window folder> -> core, link, ui, itself   (panel, programs, pid, tools, ...)
-#   app   -> core, link, ui, the window folders, app; sim only from app/main.cpp
-#   cli   -> core, link, cli
+#   plot  -> core, plot                         (trend data, log readers, export; no widget)
+#   ui    -> core, link, plot, ui               (the window kit)
+#   <window folder> -> core, link, plot, ui, itself (panel, programs, pid, tools, trend)
+#   app   -> core, link, plot, ui, the window folders, app; sim only from app/main.cpp
+#   cli   -> core, link, plot, cli
 #   tests/, bench/, fuzz/ -> anything
 #
 # The rules form no cycle: every folder uses only folders above it in this list.
@@ -15,9 +16,10 @@
 set(CALORIX_LAYERS_core core)
 set(CALORIX_LAYERS_link core link)
 set(CALORIX_LAYERS_sim core sim)
-set(CALORIX_LAYERS_ui core link ui)
-set(CALORIX_LAYERS_cli core link cli)
-set(CALORIX_WINDOW_BASE core link ui)
+set(CALORIX_LAYERS_plot core plot)
+set(CALORIX_LAYERS_ui core link plot ui)
+set(CALORIX_LAYERS_cli core link plot cli)
+set(CALORIX_WINDOW_BASE core link plot ui)
 
 # Adds a build step to target that checks the includes of folder; the target
 # is not compiled until they pass. EXCEPTIONS: file=folder pairs.

@@ -5,6 +5,7 @@
 #include "link/Action.h"
 #include "pid/RunRegisters.h"
 #include "pid/TFormRabPID.h"
+#include "pid/TrendSampleDecode.h"
 
 namespace calorix {
 
@@ -49,6 +50,8 @@ void PidRun::runTick() {
   window_->countFrame();
   window_->ShowPidCoefs();
   window_->ShowPidValues();
+  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
+                             plot::Source::PidRun));
   try {
     window_->WritePidLine();
   } catch (const AbortAction& failed) {

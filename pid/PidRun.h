@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -32,6 +33,8 @@ class PidRun : public QObject {
   void tick();
   // The first tick of a run: interval 4000 ms, enabled.
   void arm();
+  // Every frame a tick reads goes to the trend as well.
+  void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
   // The main window closes: no tick may follow.
   void stop() { timerPid_.stop(); }
 
@@ -42,6 +45,7 @@ class PidRun : public QObject {
   WindowContext& ctx_;
   TFormRabPID* window_ = nullptr;
   QTimer timerPid_;
+  TrendFeed trend_;
 };
 
 }  // namespace calorix

@@ -8,6 +8,7 @@
 #include "core/NumberText.h"
 #include "link/Action.h"
 #include "pid/RunRegisters.h"
+#include "pid/TrendSampleDecode.h"
 
 namespace calorix {
 
@@ -69,6 +70,8 @@ void PuskRun::runTick() {
     ctx_.messages.show(failed.message());
   }
   ShowPanelFromMirror();
+  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
+                             plot::Source::PuskRun));
 
   if (view_.panelColor() == colors::kPusk) view_.setPanelColor(colors::kRunning);
 

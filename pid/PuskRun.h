@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "ui/RunHooks.h"
+#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -34,6 +35,9 @@ class PuskRun : public QObject {
   // Arms the first tick of a run (the last step of the Пуск start).
   void arm();
 
+  // Every frame a tick reads goes to the trend as well.
+  void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
+
   // Caller holds the exchange guard for these.
   void WriteRunLine();
   void ShowPanelFromMirror();
@@ -48,6 +52,7 @@ class PuskRun : public QObject {
   RunView view_;
   QTimer timerPuskPidNew_;
   QTimer timerForReadForPolz_;
+  TrendFeed trend_;
 };
 
 }  // namespace calorix

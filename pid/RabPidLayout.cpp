@@ -122,6 +122,11 @@ QWidget* TFormRabPID::buildRunControls() {
   grid->addWidget(makeField(row, "EditS", QString(), widestPhase), 0, 4);
   EditTemp = makeField(row, "EditTemp", QString());
   grid->addWidget(EditTemp, 1, 4);
+  // "График" sits in the free cell beside the phase fields, no taller than a
+  // field, so no designed control moves.
+  ButtonGrafik = pressButton(utf8("График"), QStringLiteral("ButtonGrafik"), row);
+  ButtonGrafik->setMaximumHeight(EditTemp->sizeHint().height());
+  grid->addWidget(ButtonGrafik, 1, 2);
   grid->setColumnStretch(5, 1);
   return row;
 }

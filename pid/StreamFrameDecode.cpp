@@ -16,10 +16,14 @@ namespace {
 constexpr unsigned kRoomFractionNumerator = 625;
 constexpr unsigned kRoomFractionDenominator = 100;
 
-// The frame as the RAM it carries, index = RAM address; the gap between the
-// two blocks and everything past them read as 0.
-std::array<std::uint8_t, frame::kRamAddress + frame::kRamBytes> ramOf(StreamFrame bytes) {
-  std::array<std::uint8_t, frame::kRamAddress + frame::kRamBytes> image{};
+QString fieldName(const char* name) {
+  return QString::fromLatin1(name);
+}
+
+}  // namespace
+
+StreamRam streamRam(StreamFrame bytes) {
+  StreamRam image{};
   const auto registers = bytes.subspan<frame::kHeaderBytes, frame::kRegisterBytes>();
   const auto block = bytes.subspan<frame::kHeaderBytes + frame::kRegisterBytes, frame::kRamBytes>();
   std::copy(registers.begin(), registers.end(), image.begin() + ram::kRegisters);
@@ -27,14 +31,8 @@ std::array<std::uint8_t, frame::kRamAddress + frame::kRamBytes> ramOf(StreamFram
   return image;
 }
 
-QString fieldName(const char* name) {
-  return QString::fromLatin1(name);
-}
-
-}  // namespace
-
 FieldTexts decodeStreamFrame(StreamFrame bytes) {
-  const auto image = ramOf(bytes);
+  const auto image = streamRam(bytes);
   const RamImage ram{image};
   const std::uint8_t signs = ram.u8(ram::kSigns);
   const auto sign = [signs](std::uint8_t bit) { return ctl::flagSet(signs, bit); };

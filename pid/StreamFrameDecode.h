@@ -16,6 +16,12 @@ namespace calorix::pid {
 // RAM block (RAM 0x60..0x142).
 using StreamFrame = std::span<const std::uint8_t, ctl::streamFrame::kBytes>;
 
+// The frame as the RAM it carries, index = RAM address: the register block at
+// 0x00, the RAM block at 0x60; the gap between them reads as 0.
+using StreamRam =
+    std::array<std::uint8_t, ctl::streamFrame::kRamAddress + ctl::streamFrame::kRamBytes>;
+StreamRam streamRam(StreamFrame frame);
+
 // DecodeStreamFrame: the 15 rows in display order, EditTempDat first, EditPN
 // last.
 FieldTexts decodeStreamFrame(StreamFrame frame);

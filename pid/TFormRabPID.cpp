@@ -9,6 +9,7 @@
 #include "core/NumberText.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "pid/TrendSampleDecode.h"
 
 namespace calorix {
 
@@ -42,6 +43,10 @@ void TFormRabPID::connectHandlers() {
   onPress(Button6, &TFormRabPID::writeAmplifier);
   onPress(Button1, &TFormRabPID::startHeating);
   onPress(Button3, &TFormRabPID::requestStop);
+  // "График" only shows a window: no exchange, so no guard.
+  connect(ButtonGrafik, &ui::MouseButton::mousePressed, this, [this] {
+    if (showTrend_) showTrend_();
+  });
 }
 
 void TFormRabPID::showRows(const pid::FieldTexts& rows) {
@@ -198,6 +203,8 @@ void TFormRabPID::startHeating() {
   countFrame();
   ShowPidCoefs();
   ShowPidValues();
+  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
+                             plot::Source::PidRun));
   try {
     writeRunLog(pid::runLogHeader1(fieldLookup()));
     writeRunLog(pid::runLogHeader2());

@@ -16,6 +16,7 @@
 
 #include "pid/PidFrameDecode.h"
 #include "ui/MouseButton.h"
+#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 class QGridLayout;
@@ -31,6 +32,10 @@ class TFormRabPID : public QWidget {
 
   // The main window's TimerPid, armed as the last step of a start.
   void setTimerPid(std::function<void()> arm) { armTimerPid_ = std::move(arm); }
+  // The first frame of a run, read by the start, goes to the trend as well.
+  void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
+  // "График": shows the trend window (handed in by app/).
+  void setShowTrend(std::function<void()> show) { showTrend_ = std::move(show); }
 
   // ---- what a start and every TimerPid tick do with the frame just read ----
   // (the caller holds the exchange guard)
@@ -90,6 +95,8 @@ class TFormRabPID : public QWidget {
 
   WindowContext& ctx_;
   std::function<void()> armTimerPid_;
+  std::function<void()> showTrend_;
+  TrendFeed trend_;
   pid::PrevErr prevErr_;
   pid::TempHistory tempHistory_;
   // The data log this run opened; empty when it keeps none.
@@ -105,6 +112,7 @@ class TFormRabPID : public QWidget {
   ui::MouseButton* Button4 = nullptr;
   ui::MouseButton* Button5 = nullptr;
   ui::MouseButton* Button6 = nullptr;
+  ui::MouseButton* ButtonGrafik = nullptr;
   QLineEdit* EditTemp = nullptr;
   QLineEdit* EditNumIzm = nullptr;
   QLineEdit* EditPK = nullptr;

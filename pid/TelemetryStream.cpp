@@ -8,6 +8,7 @@
 #include "core/Abort.h"
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
+#include "pid/TrendSampleDecode.h"
 
 namespace calorix {
 
@@ -167,6 +168,7 @@ void TelemetryStream::showAndLog() {
     for (const pid::FieldText& row : rows) view_.setField(row.name, row.text);
   }
   ++figures_.framesShown;
+  trend_(pid::streamFrameSample(frame_, pid::sampleTime(ctx_.link.clock())));
   {
     StepTimer t(figures_.logNs);
     // The line takes the texts the fields show now.

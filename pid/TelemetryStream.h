@@ -18,6 +18,7 @@
 
 #include "core/ControllerMap.h"
 #include "ui/StreamView.h"
+#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 namespace calorix {
@@ -66,6 +67,9 @@ class TelemetryStream : public QObject {
 
   const Figures& figures() const { return figures_; }
 
+  // Every complete frame goes to the trend as well.
+  void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
+
   // Shown instead of starting while a Пуск or PID run is on: its PID frames
   // would come down the same line.
   static QString runActiveText();
@@ -88,6 +92,7 @@ class TelemetryStream : public QObject {
   StreamView view_;
   std::array<std::uint8_t, ctl::streamFrame::kBytes> frame_{};
   Figures figures_;
+  TrendFeed trend_;
   bool running_ = false;
   bool endRequested_ = false;
 };

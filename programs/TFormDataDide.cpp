@@ -13,6 +13,7 @@
 #include "core/ControllerMap.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "programs/ProgramRead.h"
 #include "ui/Designed.h"
 
 namespace calorix {
@@ -240,17 +241,12 @@ bool TFormDataDide::saveThroughRomPage(int program) {
 }
 
 void TFormDataDide::load(int program) {
-  if (inProgramMemory(program))
-    ctx_.link.RdProgMem(programAddress(program), kProgramBytes);
-  else
-    ctx_.link.RdRom(programAddress(program), kProgramBytes);
-  if (!lastCommandSent())
+  const std::optional<ProgramTable> table = readProgram(ctx_.link, program);
+  if (!table)
     throw LinkFailed(
         QString::fromUtf8("Программа %1 не прочитана: нет связи с контроллером").arg(program));
-  // A read the controller did not answer in full decodes whatever the read
-  // buffer holds; the traced layer does not tell.
   current_ = program;
-  read_ = decodeProgram(ctx_.link.ReadBuf().data());
+  read_ = *table;
 }
 
 void TFormDataDide::showReadTable() {

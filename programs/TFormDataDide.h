@@ -21,6 +21,9 @@ class TFormDataDide : public QWidget {
 
   // The program whose data the tables hold; 0 before the first load.
   int currentProgram() const { return current_; }
+  // That program as it was read from the controller (edits not yet saved
+  // are not in it): what the controller runs.
+  const ProgramTable& loadedTable() const { return read_; }
 
  private:
   void programChosen(int index);  // ComboBox1

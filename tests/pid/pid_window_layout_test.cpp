@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 
@@ -72,6 +73,35 @@ TEST_F(PidWindowTest, StartsAsDesignedAndKeepsItsContentsWhenClosed) {
   window->show();
   EXPECT_EQ(text("EditTecKUs"), read);
   EXPECT_NE(read, "EditTecKUs");
+}
+
+// "График" sits beside the designed controls: with it shown or hidden (a
+// hidden widget takes no room in its layout), every other control keeps its
+// place and size in the window.
+TEST_F(PidWindowTest, GrafikButtonMovesNoDesignedControl) {
+  QWidget* grafik = w("ButtonGrafik");
+  const auto places = [&] {
+    window->layout()->activate();
+    QStringList out;
+    for (const QWidget* child : window->findChildren<QWidget*>()) {
+      if (child == grafik || child->objectName().isEmpty() || !child->isVisible()) continue;
+      const QRect r(child->mapTo(window.get(), QPoint(0, 0)), child->size());
+      out << QStringLiteral("%1 %2,%3 %4x%5")
+                 .arg(child->objectName())
+                 .arg(r.x())
+                 .arg(r.y())
+                 .arg(r.width())
+                 .arg(r.height());
+    }
+    return out;
+  };
+  window->adjustSize();
+  ASSERT_TRUE(grafik->isVisible());
+  const QStringList with = places();
+  grafik->hide();
+  const QStringList without = places();
+  ASSERT_GE(with.size(), 50);
+  EXPECT_EQ(with, without);
 }
 
 }  // namespace

@@ -359,8 +359,9 @@ TEST_F(StartupTest, WindowsAreCreatedWithTheirDesignedNames) {
   QStringList names;
   for (const auto& window : c.windows()) names << window->objectName();
   EXPECT_EQ(&c.window<TFormRabPID>(), c.windows()[5].get());
-  EXPECT_EQ(names, (QStringList{"TForm1", "TFormVvodProg", "TFormIzmKoef", "TFormDopParam",
-                                "TFormDopRAM", "TFormRabPID", "TFormDataDide", "TForm2"}));
+  EXPECT_EQ(names,
+            (QStringList{"TForm1", "TFormVvodProg", "TFormIzmKoef", "TFormDopParam", "TFormDopRAM",
+                         "TFormRabPID", "TFormDataDide", "TForm2", "TFormGrafik"}));
   EXPECT_FALSE(h.link().busy());
 }
 

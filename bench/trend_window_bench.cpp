@@ -1,0 +1,164 @@
+// The trend window with a long run behind it, on the offscreen platform:
+//   - a 24-hour PID run (21,600 frames, one every 4 s);
+//   - one hour of the telemetry stream at line rate (144,000 frames, 25 ms).
+// For each it prints the memory the samples take, the host time of one new
+// frame until the chart is redrawn and painted (following the last 10
+// minutes, and with the whole run shown), and of a zoom to the full range.
+// Usage: bench_trend_window_bench [additions]   (default 200)
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "core/Clock.h"
+#include "link/Link.h"
+#include "trend/TFormGrafik.h"
+
+using namespace calorix;
+
+namespace {
+
+class PrintedMessages : public Messages {
+ public:
+  void show(const QString& text) override {
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+  }
+  bool askOkCancel(const QString& text) override {
+    show(text);
+    return true;
+  }
+};
+
+// A furnace-like sample: every quantity present, the stage changing hourly.
+plot::Sample sampleAt(qint64 startMs, qint64 i, qint64 periodMs, plot::Source source) {
+  using plot::Quantity;
+  plot::Sample s;
+  s.timeMs = startMs + i * periodMs;
+  s.source = source;
+  const double t = double(i * periodMs) / 1000.0;
+  const double set = 200 + 600 * (0.5 + 0.5 * std::sin(t / 7200));
+  const double temperature = set - 5 + 3 * std::sin(t / 30);
+  s.set(Quantity::Temperature, temperature);
+  s.set(Quantity::TempCorrected, temperature - 0.4);
+  s.set(Quantity::SetTemperature, set);
+  s.set(Quantity::HeaterPower, 50 + 40 * std::sin(t / 50));
+  s.set(Quantity::PAction, 10 * std::sin(t / 40));
+  s.set(Quantity::IAction, 30 + 5 * std::sin(t / 400));
+  s.set(Quantity::DAction, std::sin(t / 9));
+  s.set(Quantity::TotalAction, 45 + 30 * std::sin(t / 45));
+  s.set(Quantity::HeatingSpeed, 10 * std::cos(t / 60));
+  s.set(Quantity::SetSpeed, 10);
+  s.set(Quantity::Error, set - temperature);
+  s.program = 1;
+  s.stage = 1 + int(t / 3600) % 15;
+  return s;
+}
+
+double percentile(std::vector<double> v, double share) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, std::size_t(share * double(v.size())))];
+}
+
+void run(const char* name, qint64 frames, qint64 periodMs, plot::Source source, int additions,
+         bool everyCurve, WindowContext& ctx) {
+  TFormGrafik window(ctx, GrafikHooks{});
+  window.resize(1500, 900);
+  // Every curve on: the most a redraw has to do; else the three the window opens with.
+  if (everyCurve)
+    for (QCheckBox* box : window.findChildren<QCheckBox*>())
+      if (box->objectName().startsWith(QLatin1String("CheckBox_"))) box->setChecked(true);
+  const qint64 startMs = QDateTime(QDate(2026, 3, 5), QTime(6, 0)).toMSecsSinceEpoch();
+
+  QElapsedTimer fill;
+  fill.start();
+  for (qint64 i = 0; i < frames; ++i) window.frame(sampleAt(startMs, i, periodMs, source));
+  const double fillMs = double(fill.nsecsElapsed()) / 1e6;
+  window.show();
+  QApplication::processEvents();
+
+  // The time of the whole addition; paintMs gets the share of painting.
+  std::vector<double> paintMs;
+  const auto timeAdditions = [&](qint64 from) {
+    std::vector<double> ms;
+    paintMs.clear();
+    for (int k = 0; k < additions; ++k) {
+      QElapsedTimer t;
+      t.start();
+      window.frame(sampleAt(startMs, from + k, periodMs, source));
+      window.drawPendingNow();
+      const qint64 drawn = t.nsecsElapsed();
+      window.repaint();
+      ms.push_back(double(t.nsecsElapsed()) / 1e6);
+      paintMs.push_back(double(t.nsecsElapsed() - drawn) / 1e6);
+    }
+    return ms;
+  };
+  const std::vector<double> follow = timeAdditions(frames);
+  const std::vector<double> followPaint = paintMs;
+
+  auto* all = window.findChild<QPushButton*>(QStringLiteral("ButtonAll"));
+  std::vector<double> zoom;
+  for (int k = 0; k < 20; ++k) {
+    window.findChild<QCheckBox*>(QStringLiteral("CheckBoxSledit"))->setChecked(true);
+    QElapsedTimer t;
+    t.start();
+    all->click();
+    window.repaint();
+    zoom.push_back(double(t.nsecsElapsed()) / 1e6);
+  }
+  const std::vector<double> whole = timeAdditions(frames + additions);
+  const std::vector<double> wholePaint = paintMs;
+
+  const std::size_t count = window.liveStore().samples().size();
+  std::printf("== %s: %zu frames, %s\n", name, count,
+              everyCurve ? "all 11 curves" : "the 3 curves shown at first");
+  std::printf("  samples in memory:            %.1f MiB (%zu bytes a sample)\n",
+              double(count * sizeof(plot::Sample)) / (1024.0 * 1024.0), sizeof(plot::Sample));
+  std::printf("  appending them all (hidden):  %.1f ms\n", fillMs);
+  std::printf(
+      "  new frame, following 10 min:  median %.2f ms (painting %.2f), 95%% %.2f ms, max %.2f ms\n",
+      percentile(follow, 0.5), percentile(followPaint, 0.5), percentile(follow, 0.95),
+      percentile(follow, 1.0));
+  std::printf(
+      "  new frame, whole run shown:   median %.2f ms (painting %.2f), 95%% %.2f ms, max %.2f ms\n",
+      percentile(whole, 0.5), percentile(wholePaint, 0.5), percentile(whole, 0.95),
+      percentile(whole, 1.0));
+  std::printf("  zoom to the full range:       median %.2f ms, max %.2f ms\n",
+              percentile(zoom, 0.5), percentile(zoom, 1.0));
+  std::printf("  series points drawn:          %lld for the temperature (plot %d px wide)\n",
+              (long long)window.chart().series(plot::Quantity::Temperature)->count(),
+              int(window.chart().plotArea().width()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int additions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+
+  QTemporaryDir dir;
+  VirtualClock clock;
+  LinkConfig config;
+  config.iniPath = dir.filePath(QStringLiteral("ZaroZ.ini"));
+  config.dataRoot = dir.path();
+  config.clock = &clock;
+  Link link(config);
+  PrintedMessages messages;
+  RunState runState;
+  WindowContext ctx{link, messages, runState, {}, {}};
+
+  for (bool everyCurve : {false, true}) {
+    run("24-hour PID run", 24 * 3600 / 4, 4000, plot::Source::PidRun, additions, everyCurve, ctx);
+    run("one hour of the stream at line rate", 3600 * 1000 / 25, 25, plot::Source::Stream,
+        additions, everyCurve, ctx);
+  }
+  return 0;
+}

@@ -1,0 +1,99 @@
+// The CSV of a known trend: what another tool reads from it.
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "core/NumberText.h"
+#include "plot/CsvExport.h"
+
+using namespace calorix;
+using namespace calorix::plot;
+
+namespace {
+
+const qint64 kT0 = QDateTime(QDate(2026, 3, 5), QTime(12, 3, 7, 450)).toMSecsSinceEpoch();
+
+TrendStore knownStore() {
+  TrendStore store;
+  Sample a;
+  a.timeMs = kT0;
+  a.set(Quantity::Temperature, 400.5);
+  a.set(Quantity::HeaterPower, 37);
+  Sample b;
+  b.timeMs = kT0 + 4000;
+  b.set(Quantity::HeaterPower, 40);
+  b.set(Quantity::Error, -2.25);
+  Sample c;
+  c.timeMs = kT0 + 8025;
+  c.set(Quantity::Temperature, 1234.125);
+  for (const Sample& s : {a, b, c}) store.append(s);
+  return store;
+}
+
+QStringList lines(const QByteArray& csv) {
+  QStringList out = QString::fromUtf8(csv).split(QStringLiteral("\r\n"));
+  if (!out.isEmpty() && out.back().isEmpty()) out.removeLast();
+  return out;
+}
+
+// The time cell read back as ISO 8601 with its offset gives the sample's moment.
+void expectStamp(const QString& cell, qint64 ms, const char* local) {
+  EXPECT_TRUE(cell.startsWith(QLatin1String(local))) << cell.toStdString();
+  EXPECT_EQ(QDateTime::fromString(cell, Qt::ISODateWithMs).toMSecsSinceEpoch(), ms)
+      << cell.toStdString();
+  EXPECT_TRUE(cell.contains(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$"))))
+      << cell.toStdString();
+}
+
+TEST(CsvExport, HeaderIsoTimesPointDecimalsAndEmptyCellsWhateverTheLocale) {
+  // A comma-decimal locale and console separator must not leak into the file.
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  const QChar separator = decimalSeparator();
+  setDecimalSeparator(QLatin1Char(','));
+  const TrendStore store = knownStore();
+
+  const QStringList all = lines(csvText(store, 0, 0, {}));
+  ASSERT_EQ(all.size(), 4);
+  EXPECT_EQ(all[0], QStringLiteral("time,temperature,heater_power,error"));
+  const char* local[] = {"2026-03-05T12:03:07.450", "2026-03-05T12:03:11.450",
+                         "2026-03-05T12:03:15.475"};
+  const char* values[] = {",400.5,37,", ",,40,-2.25", ",1234.125,,"};
+  for (int i = 0; i < 3; ++i) {
+    const qsizetype comma = all[i + 1].indexOf(QLatin1Char(','));
+    expectStamp(all[i + 1].left(comma), store.samples()[std::size_t(i)].timeMs, local[i]);
+    EXPECT_EQ(all[i + 1].mid(comma), QLatin1String(values[i]));
+  }
+
+  // A range and chosen columns, in the order asked.
+  const QStringList part =
+      lines(csvText(store, kT0 + 1, kT0 + 8025, {Quantity::Error, Quantity::Temperature}));
+  ASSERT_EQ(part.size(), 3);
+  EXPECT_EQ(part[0], QStringLiteral("time,error,temperature"));
+  EXPECT_TRUE(part[1].endsWith(QStringLiteral(",-2.25,")));
+  EXPECT_TRUE(part[2].endsWith(QStringLiteral(",,1234.125")));
+
+  setDecimalSeparator(separator);
+  QLocale::setDefault(before);
+}
+
+TEST(CsvExport, WritesWholeFilesAndSaysWhyItCannot) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("run.csv"));
+  QString error;
+  ASSERT_TRUE(writeCsv(path, "time\r\n", &error)) << error.toStdString();
+  ASSERT_TRUE(writeCsv(path, "time,temperature\r\n", &error));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("time,temperature\r\n"));
+
+  EXPECT_FALSE(writeCsv(dir.filePath(QStringLiteral("missing/run.csv")), "time\r\n", &error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing/run.csv"))));
+}
+
+}  // namespace

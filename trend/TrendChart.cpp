@@ -1,0 +1,215 @@
+#include "trend/TrendChart.h"
+
+#include <QBrush>
+#include <QDateTime>
+#include <QList>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "plot/ChartRenderer.h"
+
+namespace calorix {
+
+namespace {
+
+using plot::Quantity;
+
+// More marks or shaded stretches than this in one view would only hide the
+// curves; the view then shows the first ones.
+constexpr std::size_t kMaxOverlayItems = 200;
+constexpr double kMarkLabelGap = 3;
+
+// A value range with a little room above and below, never empty.
+struct Span {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -std::numeric_limits<double>::infinity();
+  void take(double v) {
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  bool empty() const { return low > high; }
+  std::pair<double, double> padded(double fallbackLow, double fallbackHigh) const {
+    if (empty()) return {fallbackLow, fallbackHigh};
+    const double room = std::max((high - low) * 0.05, 1.0);
+    return {low - room, high + room};
+  }
+};
+
+QString timeFormat(qint64 spanMs) {
+  constexpr qint64 kDayMs = 24LL * 3600 * 1000;
+  return spanMs >= kDayMs ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("HH:mm:ss");
+}
+
+}  // namespace
+
+TrendChart::TrendChart() {
+  setObjectName(QStringLiteral("ChartGrafik"));
+  legend()->setAlignment(Qt::AlignBottom);
+  setMargins(QMargins(4, 4, 4, 4));
+
+  timeAxis_ = new QDateTimeAxis(this);
+  timeAxis_->setFormat(QStringLiteral("HH:mm:ss"));
+  timeAxis_->setTickCount(7);
+  celsiusAxis_ = new QValueAxis(this);
+  celsiusAxis_->setTitleText(QString::fromUtf8("°C, °C/мин"));
+  actionAxis_ = new QValueAxis(this);
+  actionAxis_->setTitleText(QString::fromUtf8("%, воздействие"));
+  addAxis(timeAxis_, Qt::AlignBottom);
+  addAxis(celsiusAxis_, Qt::AlignLeft);
+  addAxis(actionAxis_, Qt::AlignRight);
+
+  for (const plot::QuantityInfo& info : plot::kQuantities) {
+    auto* s = new QLineSeries(this);
+    s->setName(QString::fromUtf8(info.label));
+    QPen pen(plot::curveColor(info.quantity));
+    pen.setWidthF(1.5);
+    s->setPen(pen);
+    addSeries(s);
+    s->attachAxis(timeAxis_);
+    s->attachAxis(info.axis == plot::Axis::Celsius ? celsiusAxis_ : actionAxis_);
+    series_[std::size_t(info.quantity)] = s;
+  }
+  plan_ = new QLineSeries(this);
+  plan_->setName(QString::fromUtf8("План, °C"));
+  QPen planPen(Qt::black);
+  planPen.setStyle(Qt::DashLine);
+  planPen.setWidthF(1.5);
+  plan_->setPen(planPen);
+  addSeries(plan_);
+  plan_->attachAxis(timeAxis_);
+  plan_->attachAxis(celsiusAxis_);
+
+  cursor_ = new QGraphicsLineItem(this);
+  cursor_->setPen(QPen(QColor(0, 0, 0, 120), 1, Qt::DotLine));
+  cursor_->setZValue(20);
+  cursor_->hide();
+  connect(this, &QChart::plotAreaChanged, this, [this] { placeOverlay(); });
+}
+
+void TrendChart::draw(const TrendContent& content) {
+  fromMs_ = content.fromMs;
+  toMs_ = std::max(content.toMs, content.fromMs + 1);
+  const int columns = std::max(1, int(plotArea().width()));
+  Span celsius;
+  Span action;
+  std::array<QList<QPointF>, plot::kQuantityCount> points;
+  for (const plot::QuantityInfo& info : plot::kQuantities) {
+    if (!content.shown[std::size_t(info.quantity)] || !content.store) continue;
+    const std::vector<QPointF> view = content.store->view(info.quantity, fromMs_, toMs_, columns);
+    QList<QPointF>& list = points[std::size_t(info.quantity)];
+    list = QList<QPointF>(view.begin(), view.end());
+    Span& span = info.axis == plot::Axis::Celsius ? celsius : action;
+    for (const QPointF& p : list)
+      if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) span.take(p.y());
+  }
+  for (const QPointF& p : content.plan)
+    if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) celsius.take(p.y());
+
+  // Every change of an axis range lays out every series again: the series
+  // are emptied first, so that costs nothing, and each is laid out once,
+  // when its new points come.
+  for (QLineSeries* s : series_) s->clear();
+  plan_->clear();
+  timeAxis_->setFormat(timeFormat(toMs_ - fromMs_));
+  timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs_),
+                      QDateTime::fromMSecsSinceEpoch(toMs_));
+  const auto [cLow, cHigh] = celsius.padded(0, 100);
+  celsiusAxis_->setRange(cLow, cHigh);
+  const auto [aLow, aHigh] = action.padded(0, 100);
+  actionAxis_->setRange(aLow, aHigh);
+  for (const plot::QuantityInfo& info : plot::kQuantities) {
+    QLineSeries* s = series(info.quantity);
+    s->replace(points[std::size_t(info.quantity)]);
+    s->setVisible(content.shown[std::size_t(info.quantity)] && content.store);
+  }
+  plan_->replace(QList<QPointF>(content.plan.begin(), content.plan.end()));
+  plan_->setVisible(!content.plan.empty());
+
+  // Stage marks and lag stretches of the range, as items over the plot area.
+  markTimes_.clear();
+  if (content.store) {
+    for (const plot::StageMark& mark : content.store->stageMarks()) {
+      if (mark.timeMs < fromMs_ || mark.timeMs > toMs_) continue;
+      if (markTimes_.size() == kMaxOverlayItems) break;
+      markTimes_.push_back(mark.timeMs);
+      if (marks_.size() < markTimes_.size()) {
+        auto* line = new QGraphicsLineItem(this);
+        line->setPen(QPen(QColor(80, 80, 80), 1, Qt::DashLine));
+        line->setZValue(10);
+        auto* label = new QGraphicsSimpleTextItem(this);
+        label->setZValue(11);
+        marks_.push_back(line);
+        markLabels_.push_back(label);
+      }
+      markLabels_[markTimes_.size() - 1]->setText(
+          QString::fromUtf8("программа %1, этап %2").arg(mark.program).arg(mark.stage));
+    }
+  }
+  while (marks_.size() > markTimes_.size()) {
+    delete marks_.back();
+    delete markLabels_.back();
+    marks_.pop_back();
+    markLabels_.pop_back();
+  }
+  lags_.clear();
+  for (const auto& lag : content.lags)
+    if (lag.second >= fromMs_ && lag.first <= toMs_ && lags_.size() < kMaxOverlayItems)
+      lags_.push_back(lag);
+  while (lagRects_.size() < lags_.size()) {
+    auto* rect = new QGraphicsRectItem(this);
+    rect->setPen(Qt::NoPen);
+    rect->setBrush(QColor(255, 60, 60, 50));
+    rect->setZValue(-1);
+    lagRects_.push_back(rect);
+  }
+  while (lagRects_.size() > lags_.size()) {
+    delete lagRects_.back();
+    lagRects_.pop_back();
+  }
+  placeOverlay();
+}
+
+double TrendChart::xOfTime(double ms) const {
+  const QRectF area = plotArea();
+  return area.left() + (ms - double(fromMs_)) / double(toMs_ - fromMs_) * area.width();
+}
+
+double TrendChart::timeAtX(double x) const {
+  const QRectF area = plotArea();
+  if (area.width() <= 0) return double(fromMs_);
+  return double(fromMs_) + (x - area.left()) / area.width() * double(toMs_ - fromMs_);
+}
+
+void TrendChart::setCursorTime(std::optional<qint64> ms) {
+  cursorMs_ = ms;
+  placeOverlay();
+}
+
+void TrendChart::placeOverlay() {
+  const QRectF area = plotArea();
+  const auto clampX = [&area](double x) { return std::clamp(x, area.left(), area.right()); };
+  for (std::size_t i = 0; i < marks_.size(); ++i) {
+    const double x = xOfTime(double(markTimes_[i]));
+    marks_[i]->setLine(x, area.top(), x, area.bottom());
+    // Labels stagger down the plot so neighbouring marks stay readable.
+    const double step = markLabels_[i]->boundingRect().height() + 1;
+    markLabels_[i]->setPos(x + kMarkLabelGap, area.top() + kMarkLabelGap + double(i % 4) * step);
+  }
+  for (std::size_t i = 0; i < lagRects_.size(); ++i) {
+    const double left = clampX(xOfTime(double(lags_[i].first)));
+    const double right = clampX(xOfTime(double(lags_[i].second)));
+    lagRects_[i]->setRect(QRectF(QPointF(left, area.top()), QPointF(right, area.bottom())));
+  }
+  if (cursorMs_ && *cursorMs_ >= fromMs_ && *cursorMs_ <= toMs_) {
+    const double x = xOfTime(double(*cursorMs_));
+    cursor_->setLine(x, area.top(), x, area.bottom());
+    cursor_->show();
+  } else {
+    cursor_->hide();
+  }
+}
+
+}  // namespace calorix
