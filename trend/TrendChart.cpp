@@ -38,6 +38,39 @@ struct Span {
   }
 };
 
+// Cuts a polyline (in time order) at the range's edges, the segments that
+// cross an edge ending there at their value by straight lines. The chart does
+// not draw a segment to a point beyond its axis as the straight line it is,
+// so no point may lie outside.
+void clipToRange(QList<QPointF>& points, double from, double to) {
+  const auto at = [](const QPointF& a, const QPointF& b, double x) {
+    if (b.x() == a.x()) return QPointF(x, b.y());
+    return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
+  };
+  const auto first = std::find_if(points.begin(), points.end(),
+                                  [from](const QPointF& p) { return p.x() >= from; });
+  if (first == points.end()) {
+    points.clear();
+    return;
+  }
+  if (first != points.begin()) {
+    const QPointF edge = at(*(first - 1), *first, from);
+    const auto kept = points.erase(points.begin(), first - 1);
+    *kept = edge;
+  }
+  const auto last =
+      std::find_if(points.rbegin(), points.rend(), [to](const QPointF& p) { return p.x() <= to; });
+  if (last == points.rend()) {
+    points.clear();
+    return;
+  }
+  if (last != points.rbegin()) {
+    const auto keep = last.base();  // the first point beyond the range
+    *keep = at(*(keep - 1), *keep, to);
+    points.erase(keep + 1, points.end());
+  }
+}
+
 QString timeFormat(qint64 spanMs) {
   constexpr qint64 kDayMs = 24LL * 3600 * 1000;
   return spanMs >= kDayMs ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("HH:mm:ss");
@@ -101,12 +134,13 @@ void TrendChart::draw(const TrendContent& content) {
     const std::vector<QPointF> view = content.store->view(info.quantity, fromMs_, toMs_, columns);
     QList<QPointF>& list = points[std::size_t(info.quantity)];
     list = QList<QPointF>(view.begin(), view.end());
+    clipToRange(list, double(fromMs_), double(toMs_));
     Span& span = info.axis == plot::Axis::Celsius ? celsius : action;
-    for (const QPointF& p : list)
-      if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) span.take(p.y());
+    for (const QPointF& p : list) span.take(p.y());
   }
-  for (const QPointF& p : content.plan)
-    if (p.x() >= double(fromMs_) && p.x() <= double(toMs_)) celsius.take(p.y());
+  QList<QPointF> plan(content.plan.begin(), content.plan.end());
+  clipToRange(plan, double(fromMs_), double(toMs_));
+  for (const QPointF& p : plan) celsius.take(p.y());
 
   // Every change of an axis range lays out every series again: the series
   // are emptied first, so that costs nothing, and each is laid out once,
@@ -125,8 +159,8 @@ void TrendChart::draw(const TrendContent& content) {
     s->replace(points[std::size_t(info.quantity)]);
     s->setVisible(content.shown[std::size_t(info.quantity)] && content.store);
   }
-  plan_->replace(QList<QPointF>(content.plan.begin(), content.plan.end()));
-  plan_->setVisible(!content.plan.empty());
+  plan_->replace(plan);
+  plan_->setVisible(!plan.empty());
 
   // Stage marks and lag stretches of the range, as items over the plot area.
   markTimes_.clear();
@@ -194,9 +228,13 @@ void TrendChart::placeOverlay() {
   for (std::size_t i = 0; i < marks_.size(); ++i) {
     const double x = xOfTime(double(markTimes_[i]));
     marks_[i]->setLine(x, area.top(), x, area.bottom());
-    // Labels stagger down the plot so neighbouring marks stay readable.
-    const double step = markLabels_[i]->boundingRect().height() + 1;
-    markLabels_[i]->setPos(x + kMarkLabelGap, area.top() + kMarkLabelGap + double(i % 4) * step);
+    // Labels stagger down the plot so neighbouring marks stay readable; one
+    // that would run past the plot's right edge stands left of its line.
+    const QRectF label = markLabels_[i]->boundingRect();
+    const double left = x + kMarkLabelGap + label.width() <= area.right()
+                            ? x + kMarkLabelGap
+                            : x - kMarkLabelGap - label.width();
+    markLabels_[i]->setPos(left, area.top() + kMarkLabelGap + double(i % 4) * (label.height() + 1));
   }
   for (std::size_t i = 0; i < lagRects_.size(); ++i) {
     const double left = clampX(xOfTime(double(lags_[i].first)));

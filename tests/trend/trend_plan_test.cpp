@@ -43,11 +43,18 @@ TEST_F(TrendPlanTest, ReadBeforeTheRunTheProgramIsPlannedFromTheRunsFirstFrame) 
   const plot::Sample& first = c.trend->liveStore().samples().front();
   EXPECT_DOUBLE_EQ(plan()->at(0).x(), double(first.timeMs));
   EXPECT_DOUBLE_EQ(plan()->at(0).y(), first.value(Quantity::Temperature));
-  // Heating at 10 °C/min towards 400 °C, as the program's first stage says.
+  // Heating at 10 °C/min towards 400 °C, as the program's first stage says;
+  // drawn up to the end of the view (the newest frame), where it has got to.
   const std::vector<plot::PlanPoint> expected = plot::plannedProfile(
       plot::planStages(furnaceProgram()), first.timeMs, first.value(Quantity::Temperature));
-  ASSERT_EQ(plan()->count(), qsizetype(expected.size()));
-  EXPECT_DOUBLE_EQ(plan()->at(1).y(), 400);
+  ASSERT_EQ(expected.size(), 5u);
+  EXPECT_EQ(expected[1].temperature, 400);
+  const qint64 last = c.trend->liveStore().lastMs();
+  ASSERT_EQ(plan()->count(), 2);
+  EXPECT_DOUBLE_EQ(plan()->at(1).x(), double(last));
+  EXPECT_NEAR(plan()->at(1).y(),
+              first.value(Quantity::Temperature) + 10.0 * double(last - first.timeMs) / 60000,
+              1e-6);
 }
 
 TEST_F(TrendPlanTest, ReadFromTheControllerIsRefusedDuringARunWithNothingSent) {

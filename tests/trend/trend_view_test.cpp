@@ -86,6 +86,20 @@ TEST_F(TrendViewTest, ABandZoomsToItsStretchAndADragPansByThePointersTravel) {
   auto [bFrom, bTo] = axisRange();
   EXPECT_NEAR(double(bFrom), double(from) + span / 4, span / 100);
   EXPECT_NEAR(double(bTo), double(from) + span / 2, span / 100);
+  // The curves run from edge to edge, cut there at the value between the
+  // frames either side (the chart would not draw a segment to a point beyond
+  // its axis as a straight line).
+  QLineSeries* temperature = c.trend->chart().series(Quantity::Temperature);
+  ASSERT_GE(temperature->count(), 2);
+  EXPECT_DOUBLE_EQ(temperature->at(0).x(), double(bFrom));
+  EXPECT_DOUBLE_EQ(temperature->at(temperature->count() - 1).x(), double(bTo));
+  const std::size_t before = c.trend->liveStore().indexAt(bFrom);
+  const plot::Sample& a = samples()[before];
+  const plot::Sample& b = samples()[before + 1];
+  const double expected = a.value(Quantity::Temperature) +
+                          (b.value(Quantity::Temperature) - a.value(Quantity::Temperature)) *
+                              double(bFrom - a.timeMs) / double(b.timeMs - a.timeMs);
+  EXPECT_NEAR(temperature->at(0).y(), expected, 1e-6);
 
   // Dragging to the right by a tenth of the plot shows what came a tenth earlier.
   const double bSpan = double(bTo - bFrom);
