@@ -96,4 +96,35 @@ TEST(CsvExport, WritesWholeFilesAndSaysWhyItCannot) {
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing/run.csv"))));
 }
 
+// Berlin moves its clocks on at 01:00 UTC on 29 March 2026: the stamps change their offset there,
+// and every one still reads back as its moment.
+TEST(CsvExport, StampsFollowTheZoneAcrossAClockChange) {
+  const QByteArray tzBefore = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  const qint64 change = QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC).toMSecsSinceEpoch();
+  TrendStore store;
+  for (qint64 t = change - 3 * 600'000; t <= change + 3 * 600'000; t += 300'000) {
+    Sample s;
+    s.timeMs = t;
+    s.set(Quantity::Temperature, 20);
+    store.append(s);
+  }
+  const QStringList rows = lines(csvText(store, 0, 0, {}));
+  ASSERT_EQ(rows.size(), 14);
+  for (int i = 1; i < rows.size(); ++i) {
+    const QString cell = rows[i].section(QLatin1Char(','), 0, 0);
+    const qint64 ms = store.samples()[std::size_t(i - 1)].timeMs;
+    EXPECT_EQ(QDateTime::fromString(cell, Qt::ISODateWithMs).toMSecsSinceEpoch(), ms)
+        << cell.toStdString();
+    EXPECT_TRUE(cell.endsWith(ms < change ? QLatin1String("+01:00") : QLatin1String("+02:00")))
+        << cell.toStdString();
+  }
+  EXPECT_TRUE(rows[7].startsWith(QLatin1String("2026-03-29T03:00:00.000+02:00")))
+      << rows[7].toStdString();
+  if (tzBefore.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", tzBefore);
+}
+
 }  // namespace
