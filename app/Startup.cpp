@@ -3,9 +3,10 @@
 #include <QApplication>
 #include <QKeySequence>
 #include <QShortcut>
-#include <QSocketNotifier>
+#include <QTimer>
 
 #include "app/QtMessages.h"
+#include "app/Termination.h"
 #include "pid/TFormRabPID.h"
 #include "programs/ProgramRead.h"
 #include "programs/TFormDataDide.h"
@@ -14,12 +15,6 @@
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"
 #include "trend/TFormGrafik.h"
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 namespace calorix {
 
@@ -41,6 +36,16 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
   // A notice at start-up (a setting out of range) is shown and start-up goes on.
   if (!link_->hooks.notice)
     link_->hooks.notice = [this](const QString& text) { messages_->show(text); };
+  // A port lost while open is told once, after the exchange that found it.
+  if (!link_->hooks.portLost)
+    link_->hooks.portLost = [this](const QString& text) {
+      TForm1* main = find<TForm1>();
+      if (!main) {
+        messages_->show(text);
+        return;
+      }
+      QTimer::singleShot(0, main, [this, text] { messages_->show(text); });
+    };
 
   context_ = std::make_unique<WindowContext>(
       WindowContext{*link_, *messages_, run_,
@@ -137,41 +142,8 @@ Console::~Console() {
   while (!windows_.empty()) windows_.pop_back();
 }
 
-#ifdef Q_OS_UNIX
-namespace {
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int sig) {
-  const unsigned char byte = static_cast<unsigned char>(sig);
-  // Only async-signal-safe work here; the result cannot be acted upon.
-  [[maybe_unused]] ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
-}  // namespace
-
 void closeOnTerminationSignals(QWidget& window) {
-  if (signalPipe[0] < 0) {
-    if (::pipe(signalPipe) != 0) return;
-    for (int fd : signalPipe) {
-      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-  }
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-    unsigned char byte = 0;
-    while (::read(signalPipe[0], &byte, 1) > 0) {
-    }
-    window.close();
-  });
-  struct sigaction action {};
-  action.sa_handler = onTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  watchTermination(&window, [&window] { window.close(); });
 }
-#else
-void closeOnTerminationSignals(QWidget&) {}
-#endif
 
 }  // namespace calorix

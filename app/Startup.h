@@ -83,9 +83,8 @@ class Console {
   std::vector<std::unique_ptr<QWidget>> windows_;
 };
 
-// SIGINT and SIGTERM close the window as its close box does. The handler only
-// writes the signal to a pipe; a notifier on the UI thread reads it and closes
-// the window. Does nothing where there are no such signals.
+// SIGINT and SIGTERM close the window as its close box does (app/Termination.h
+// has the handler itself).
 void closeOnTerminationSignals(QWidget& window);
 
 }  // namespace calorix

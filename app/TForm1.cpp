@@ -5,6 +5,9 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <exception>
+#include <functional>
+
 #include "core/Abort.h"
 #include "link/Action.h"
 #include "link/Settings.h"
@@ -64,8 +67,21 @@ void TForm1::create() {
   codes_ = ctx_.link.settings().codes;
   applyViewMode();
 
-  runAction(ctx_.link, ctx_.messages, [this] { mirror().RdInd_IndPanel(); });
+  // The first read of the panel waits for the first show (firstReadOut): a
+  // silent controller then costs its time-outs with the console on screen.
   mirror().startBlinking();
+}
+
+void TForm1::firstReadOut() {
+  if (firstReadDone_ || closedDone_) return;
+  firstReadDone_ = true;
+  // What the window shows is on screen before the first exchange blocks.
+  repaint();
+  const bool ran = runAction(ctx_.link, ctx_.messages, [this] { mirror().RdInd_IndPanel(); });
+  if (!ran) {
+    firstReadDone_ = false;
+    QTimer::singleShot(kBusyRetryMs, this, [this] { firstReadOut(); });
+  }
 }
 
 void TForm1::layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
@@ -125,6 +141,7 @@ void TForm1::showEvent(QShowEvent* event) {
   applyAccessLock();
   if (showHidden_ && ctx_.link.settings().vidProg == 4 && codes_ == kUnlockedCodes)
     parts_->service().showHiddenControls();
+  QMetaObject::invokeMethod(this, &TForm1::firstReadOut, Qt::QueuedConnection);
 }
 
 void TForm1::applyAccessLock() {
@@ -160,10 +177,24 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
   if (closedDone_) return;
   closedDone_ = true;
-  parts_->stopRunTimers();
-  ctx_.link.ClosePort();
-  ctx_.link.CloseDataLog();
-  ctx_.link.CloseProtocol();
+  // Every step runs whatever the one before it did, and nothing escapes a
+  // close handler: a file that cannot be written at close (a full disk) is
+  // reported once, and the port and the other file are closed all the same.
+  QStringList errors;
+  const auto step = [&errors](const std::function<void()>& close) {
+    try {
+      close();
+    } catch (const AbortAction& failed) {
+      errors << failed.message();
+    } catch (const std::exception& failed) {
+      errors << QString::fromLocal8Bit(failed.what());
+    }
+  };
+  step([this] { parts_->stopRunTimers(); });
+  step([this] { ctx_.link.ClosePort(); });
+  step([this] { ctx_.link.CloseDataLog(); });
+  step([this] { ctx_.link.CloseProtocol(); });
+  if (!errors.isEmpty()) ctx_.messages.show(errors.join(QLatin1Char('\n')));
   emit closed();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The main window frame: creation (settings, port, timers, view mode, first
-// read of the panel), the access lock of the engineering view modes at the
-// first show, and closing the port and the log files. The panel area, the
+// The main window frame: creation (settings, port, timers, view mode), the
+// access lock of the engineering view modes and the first read of the panel at
+// the first show, and closing the port and the log files. The panel area, the
 // service area and the run timers are its MainWindowParts.
 #include <QString>
 #include <QWidget>
@@ -37,6 +37,10 @@ class TForm1 : public QWidget {
   // (view mode 4, unlocked), the controls hidden as designed are shown too.
   void setShowHidden(bool show) { showHidden_ = show; }
 
+  // The first read of the panel, queued by the first show once the access
+  // lock is settled; runs once (again later when the link was busy).
+  void firstReadOut();
+
   // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.
   void layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
                     int outerHeight);
@@ -66,6 +70,7 @@ class TForm1 : public QWidget {
   bool firstShowDone_ = false;
   bool passwordAsked_ = false;
   bool closedDone_ = false;
+  bool firstReadDone_ = false;
   bool showHidden_ = false;
   bool closeAfterStream_ = false;
 };

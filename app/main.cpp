@@ -1,6 +1,8 @@
 // calorix: the service console. Builds the console, shows the main window and
 // runs until it closes (close box, SIGINT or SIGTERM); then the port and both
-// log files are closed and the program exits 0.
+// log files are closed and the program exits 0. A termination signal is
+// handled from the first line on: one that comes during start-up (a message
+// box open, say) ends the start-up and then the program the same clean way.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/Startup.h"
+#include "app/Termination.h"
 #include "core/LocalTimeZone.h"
 
 #include "link/SerialPortBackend.h"
@@ -39,6 +42,8 @@ QString dataRoot() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the first file is touched (the settings, the simulator's state).
+  installTerminationHandler();
   pinLocalTimeZone();
   QElapsedTimer sinceStart;
   sinceStart.start();
@@ -60,6 +65,19 @@ int main(int argc, char** argv) {
   endToolkitStartGuard();
   // The program ends when the main window closes, whatever else is open.
   app.setQuitOnLastWindowClosed(false);
+
+  // A signal before the main window exists leaves any start-up message box
+  // (every event loop) and lets the start-up run to its end unattended; the
+  // window is then closed at once. Later, it closes the window.
+  bool terminating = false;
+  TForm1* mainWindow = nullptr;
+  watchTermination(&app, [&] {
+    terminating = true;
+    if (mainWindow)
+      mainWindow->close();
+    else
+      QCoreApplication::exit(0);
+  });
 
   const CommandLine line = parseCommandLine(app.arguments().mid(1));
   if (!line.error.isEmpty()) {
@@ -101,7 +119,7 @@ int main(int argc, char** argv) {
   setup.showHidden = line.showHidden;
   Console console(std::move(setup));
   TForm1& form = console.form1();
-  closeOnTerminationSignals(form);
+  mainWindow = &form;
 
   bool closed = false;
   QObject::connect(&form, &TForm1::closed, &app, [&] {
@@ -124,10 +142,15 @@ int main(int argc, char** argv) {
     });
   }
 
-  // Shown from inside the event loop, so that a close during the password
-  // window (a signal, say) also ends the main loop.
-  QTimer::singleShot(0, &form, [&form] { form.show(); });
-  const int code = app.exec();
+  int code = 0;
+  if (terminating) {
+    form.close();
+  } else {
+    // Shown from inside the event loop, so that a close during the password
+    // window (a signal, say) also ends the main loop.
+    QTimer::singleShot(0, &form, [&form] { form.show(); });
+    code = app.exec();
+  }
   if (!closed) form.close();
   if (simulator) {
     QString error;

@@ -9,7 +9,7 @@
 #   <window folder> -> core, link, plot, ui, itself (panel, programs, pid, tools, trend)
 #   app   -> core, link, plot, ui, the window folders, app; sim only from app/main.cpp
 #   cli   -> core, link, plot, cli
-#   tests/, bench/ -> anything
+#   tests/, bench/, fuzz/ -> anything
 #
 # The rules form no cycle: every folder uses only folders above it in this list.
 
@@ -44,14 +44,14 @@ function(calorix_check_layers target folder)
   set_property(GLOBAL APPEND PROPERTY CALORIX_CHECKED_FOLDERS ${folder})
 endfunction()
 
-# Every top folder with sources must be checked by some library (tests/ and
-# bench/ may use anything): a folder added without its layer fails here.
+# Every top folder with sources must be checked by some library (tests/,
+# bench/ and fuzz/ may use anything): a folder added without its layer fails here.
 function(calorix_require_layers)
   get_property(checked GLOBAL PROPERTY CALORIX_CHECKED_FOLDERS)
   file(GLOB entries LIST_DIRECTORIES true RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/*)
   foreach(entry ${entries})
     if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${entry} OR entry IN_LIST checked
-       OR entry MATCHES "^(tests|bench|\\.|build)")
+       OR entry MATCHES "^(tests|bench|fuzz|\\.|build)")
       continue()
     endif()
     file(GLOB_RECURSE sources ${CMAKE_SOURCE_DIR}/${entry}/*.h ${CMAKE_SOURCE_DIR}/${entry}/*.cpp)

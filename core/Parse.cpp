@@ -1,5 +1,6 @@
 #include "core/Parse.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -20,6 +21,36 @@ int hexValue(QChar c) {
   if (u >= u'a' && u <= u'f') return u - u'a' + 10;
   if (u >= u'A' && u <= u'F') return u - u'A' + 10;
   return -1;
+}
+
+// Whether a plain number text ("-12.5e-7", digits and one '.' at most) that
+// from_chars found out of range is so because it is too small: the decimal
+// place of its first significant digit, shifted by the exponent, lies below
+// the units.
+bool belowDoubleRange(const std::string& plain) {
+  const std::size_t e = plain.find('e');
+  const std::string mantissa = plain.substr(0, e);
+  long long place = 0;
+  bool found = false;
+  const std::size_t point = mantissa.find('.');
+  const std::size_t intEnd = point == std::string::npos ? mantissa.size() : point;
+  for (std::size_t i = 0; i < mantissa.size() && !found; ++i) {
+    const char c = mantissa[i];
+    if (c < '1' || c > '9') continue;
+    found = true;
+    place = i < intEnd ? (long long)(intEnd - 1 - i) : -(long long)(i - intEnd);
+  }
+  if (!found) return true;  // all zeros: zero itself
+  long long exponent = 0;
+  if (e != std::string::npos) {
+    std::size_t i = e + 1;
+    const bool negative = i < plain.size() && plain[i] == '-';
+    if (i < plain.size() && (plain[i] == '-' || plain[i] == '+')) ++i;
+    for (; i < plain.size(); ++i)
+      exponent = std::min(exponent * 10 + (plain[i] - '0'), 1000000000LL);
+    if (negative) exponent = -exponent;
+  }
+  return place + exponent < 0;
 }
 
 // Sign, digits with at most one separator, at least one digit; an exponent
@@ -59,7 +90,14 @@ std::optional<double> convertWithSeparator(const QString& text, QChar separator,
   if (i != text.size()) return std::nullopt;
   double value = 0;
   auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (res.ec != std::errc() || res.ptr != plain.data() + plain.size()) return std::nullopt;
+  if (res.ptr != plain.data() + plain.size()) return std::nullopt;
+  if (res.ec == std::errc::result_out_of_range) {
+    // Too small for a double is the nearest double, zero; too large stays
+    // beyond the range.
+    if (!belowDoubleRange(plain)) return std::nullopt;
+    return plain.front() == '-' ? -0.0 : 0.0;
+  }
+  if (res.ec != std::errc()) return std::nullopt;
   return value;
 }
 

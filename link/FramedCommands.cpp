@@ -88,9 +88,18 @@ bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool read
   return true;
 }
 
+bool FramedCommands::commandUnheard(std::uint8_t code) {
+  if (transport_.TransferDone() > 0) return false;
+  trace_.WriteNote(QString::fromUtf8("Нет ответа на код команды %1: кадр не отправлен")
+                       .arg(uint(code), 2, 16, QLatin1Char('0'))
+                       .toUpper());
+  return true;
+}
+
 bool FramedCommands::sendFrame(std::uint8_t code, std::initializer_list<FrameByte> params,
                                const QString& endLabel, std::size_t dataCount) {
   if (!sendByte(code, kNoLabel, true)) return false;
+  if (commandUnheard(code)) return false;
   if (!sendByte(frameLength(params.size(), dataCount), kNoLabel, true)) return false;
   for (const FrameByte& p : params)
     if (!sendByte(p.byte, p.label, true)) return false;
@@ -164,6 +173,7 @@ std::span<const std::uint8_t> FramedCommands::RdRam(quint16 addr, std::uint8_t c
     TracedRead(1, kNoLabel);
     // Once the link has broken, every RdRam of the run stops after the command byte.
     if (state_.FlagLinkBreak == 1) return;
+    if (commandUnheard(framed::kRdRam)) return;
     const FrameByte params[] = {
         {ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}};
     if (!sendByte(frameLength(std::size(params), 0), kNoLabel, true)) return;

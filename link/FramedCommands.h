@@ -2,7 +2,10 @@
 // The framed traced commands: code, length byte, parameters, end byte 0x80,
 // sent one byte at a time. The controller answers every byte before the end
 // byte with one byte and closes with a tail; the answers go to the exchange
-// trace but are not judged, so the link status is 0 or 255 only. Here are the
+// trace but are not judged, so the link status is 0 or 255 only. One answer
+// is looked at: when the command byte brings no reply at all, the rest of the
+// frame is not sent (a dead line costs one time-out per command, not one per
+// byte); the status stays 0 and lastAnswered() is false. Here are the
 // traced transfers themselves (TracedWrite, TracedRead: the port side and the
 // 10 s rule; the trace unit writes their lines) and the buffers of the layer.
 #include <QString>
@@ -74,6 +77,10 @@ class FramedCommands {
   // The whole frame: code, length, parameters, data from WriteBuf, end byte.
   bool sendFrame(std::uint8_t code, std::initializer_list<FrameByte> params,
                  const QString& endLabel, std::size_t dataCount = 0);
+  // The command byte just sent brought no reply at all: the controller is not
+  // listening, and the rest of the frame would reach it as bytes of their own
+  // (each taken for a command). Notes it in the trace and says so.
+  bool commandUnheard(std::uint8_t code);
   void readShortTail(const QString& lastLabel);
   void readBlockTail(std::uint8_t count);
   void noteAnswer() { answered_ = transport_.TransferDone() > 0; }

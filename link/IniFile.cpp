@@ -14,6 +14,8 @@ namespace calorix {
 
 namespace {
 
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
 // "[name]" with blanks allowed around the name; anything after "]" ignored.
 std::optional<QString> sectionName(const QString& line) {
   const QString t = line.trimmed();
@@ -109,13 +111,41 @@ IniFile::IniFile(QString path, bool readOnly) : path_(std::move(path)), readOnly
 
 void IniFile::reload() {
   lines_.clear();
+  utf8_ = false;
+  unreadable_ = false;
+  // A directory in the file's place holds no settings: it reads as a missing
+  // file, and writing the defaults then fails on it.
+  const QFileInfo info(path_);
+  if (!info.exists() || info.isDir()) return;
   QFile file(path_);
-  if (!file.open(QIODevice::ReadOnly)) return;
-  QString text = cp1251::decode(file.readAll());
+  if (!file.open(QIODevice::ReadOnly)) {
+    unreadable_ = true;
+    return;
+  }
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    unreadable_ = true;
+    return;
+  }
+  QString text;
+  if (bytes.startsWith(kUtf8Mark)) {
+    utf8_ = true;
+    text = QString::fromUtf8(bytes.mid(kUtf8Mark.size()));
+  } else {
+    text = cp1251::decode(bytes);
+  }
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   lines_ = text.split(u'\n');
   // The line end of the last line is not a line of its own.
   if (!lines_.isEmpty() && lines_.back().isEmpty()) lines_.removeLast();
+}
+
+QString IniFile::fullName() const {
+  return QDir::toNativeSeparators(QFileInfo(path_).absoluteFilePath());
+}
+
+void IniFile::requireReadable() const {
+  if (unreadable_) throw AbortAction(QStringLiteral("Unable to read %1").arg(fullName()));
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
@@ -164,14 +194,15 @@ void IniFile::writeInt(const QString& section, const QString& key, qint32 value)
 void IniFile::save() {
   if (readOnly_) return;
   const QFileInfo info(path_);
-  const QString fullName = QDir::toNativeSeparators(info.absoluteFilePath());
-  auto fail = [&] { throw AbortAction(QStringLiteral("Unable to write to %1").arg(fullName)); };
+  auto fail = [&] { throw AbortAction(QStringLiteral("Unable to write to %1").arg(fullName())); };
   // A file we may not write, or could not read, must not be replaced: the
   // rename would otherwise slip past its protection or drop what it holds.
-  if (info.exists() && (!info.isWritable() || !info.isReadable())) fail();
+  if (unreadable_ || (info.exists() && (!info.isWritable() || !info.isReadable()))) fail();
 
   QByteArray bytes;
-  for (const QString& line : lines_) bytes += cp1251::encode(line) + "\r\n";
+  if (utf8_) bytes = kUtf8Mark;
+  for (const QString& line : lines_)
+    bytes += (utf8_ ? line.toUtf8() : cp1251::encode(line)) + "\r\n";
   QSaveFile file(path_);
   if (!file.open(QIODevice::WriteOnly)) fail();
   if (file.write(bytes) != bytes.size()) {

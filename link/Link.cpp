@@ -26,7 +26,14 @@ Link::Link(LinkConfig config)
       ini_(std::make_unique<IniFile>(config_.iniPath, config_.settingsReadOnly)),
       trace_(*config_.clock, settings_, config_.dataRoot),
       plain_(transport_, *config_.clock, state_, hooks),
-      framed_(transport_, trace_, *config_.clock, state_) {}
+      framed_(transport_, trace_, *config_.clock, state_) {
+  transport_.setOnLost([this] {
+    if (hooks.portLost)
+      hooks.portLost(QString::fromUtf8("Порт %1 потерян: адаптер отключён или линия оборвана. "
+                                       "Обмен с контроллером невозможен до перезапуска программы.")
+                         .arg(device_));
+  });
+}
 
 Link::~Link() = default;
 

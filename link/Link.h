@@ -99,6 +99,8 @@ class Link {
   void PurgePort() { transport_.PurgePort(); }
   void ClosePort() { transport_.close(); }
   bool portOpen() const { return transport_.isOpen(); }
+  // The open port's far end went away (see LinkHooks::portLost).
+  bool portLost() const { return transport_.lost(); }
   QString deviceName() const { return device_; }
   // One byte straight to the port: status code 0 (text kept), or 255.
   bool WrRawByte(std::uint8_t byte);

@@ -38,6 +38,9 @@ void Link::OpenPort() {
 void Link::LoadSettings() {
   settings_.protocolOn = false;
   ini_->reload();
+  // A file that is there but cannot be read is no missing file: nothing is
+  // written over it and the start-up configuration stops here.
+  ini_->requireReadable();
   OpenPort();
 
   const QString vidProg = QStringLiteral("Vid prog");

@@ -44,6 +44,9 @@ struct LinkHooks {
   std::function<void(quint16 high, quint16 low)> showDWordHalves;
   // A notice at start-up that does not stop it (a DataPid out of range).
   std::function<void(const QString&)> notice;
+  // The port was lost while open (adapter pulled, line hung up); called once
+  // with the text to show. Every later exchange fails at once (status 255).
+  std::function<void(const QString&)> portLost;
 };
 
 }  // namespace calorix

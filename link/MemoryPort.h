@@ -40,6 +40,7 @@ class MemoryPort : public Port {
   bool write(const std::uint8_t* data, std::uint32_t n, std::uint32_t& done) override;
   std::uint32_t read(std::uint8_t* data, std::uint32_t n) override;
   void close() override { closed_ = true; }
+  bool lost() const override { return !closed_ && isGone(); }
 
  private:
   std::uint32_t takeDue(std::uint8_t* data, std::uint32_t n);

@@ -46,6 +46,9 @@ class Port {
   // Reads up to n bytes under the current time-outs; returns the count.
   virtual std::uint32_t read(std::uint8_t* data, std::uint32_t n) = 0;
   virtual void close() = 0;
+  // The far end went away for good (adapter pulled, line hung up): every
+  // transfer now fails at once. A port that cannot tell says no.
+  virtual bool lost() const { return false; }
 };
 
 // Opens a device by name; returns null when the open fails (no such device,

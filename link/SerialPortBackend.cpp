@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace calorix {
 
 namespace {
@@ -43,7 +47,7 @@ class SerialPortBackend : public Port {
 
   bool write(const std::uint8_t* data, std::uint32_t n, std::uint32_t& done) override {
     done = 0;
-    if (lost_ || !port_.isOpen()) return false;
+    if (lost_ || !port_.isOpen() || hungUp()) return false;
     const qint64 written = port_.write(reinterpret_cast<const char*>(data), n);
     if (written < 0) return false;
     const int total = int(qint64(timeouts_.writePerByte) * n + timeouts_.writeConstant);
@@ -68,6 +72,7 @@ class SerialPortBackend : public Port {
         lastByteAt = clock.elapsed();
       }
       if (got == n || lost_) return got;
+      if (chunk <= 0 && hungUp()) return got;
       qint64 wait = -1;  // no bound at all
       if (total > 0) wait = total - clock.elapsed();
       if (timeouts_.readInterval != 0 && lastByteAt >= 0) {
@@ -87,8 +92,26 @@ class SerialPortBackend : public Port {
   }
 
   void close() override { port_.close(); }
+  bool lost() const override { return lost_; }
 
  private:
+  // A device that goes away (an adapter pulled, a pty whose other end
+  // closed) reads as ready for ever and brings nothing: without this check
+  // the read loop would spin until its time-out, and every read after it.
+  // The line hung up: marks the port lost for good. Nothing reopens it.
+  bool hungUp() {
+    if (lost_) return true;
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen()) return false;
+    pollfd p{int(port_.handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) return lost_;
+    // Bytes that arrived before the hang-up are still read.
+    if (p.revents & POLLIN) port_.waitForReadyRead(0);
+    if (port_.bytesAvailable() == 0) lost_ = true;
+#endif
+    return lost_;
+  }
+
   QSerialPort port_;
   Timeouts timeouts_{};
   bool lost_ = false;

@@ -152,6 +152,7 @@ void TraceFiles::tracedCommand(const std::function<void()>& command) {
 }
 
 void TraceFiles::OpenProtocol() {
+  protocolEnded_ = false;
   closeChecked(protocolFile_);
   startLogFile(protocolFile_, newLogFileName(protocolDir_));
   protocolSize_ = 0;
@@ -159,6 +160,9 @@ void TraceFiles::OpenProtocol() {
 }
 
 void TraceFiles::CloseProtocol() {
+  // Closed for good: an exchange that still runs while the console closes
+  // (a read-out that let the close in) starts no new file.
+  protocolEnded_ = true;
   closeChecked(protocolFile_);
 }
 
@@ -237,7 +241,7 @@ void TraceFiles::breakOffAfterError() {
   // No log folders were made (the command-line tool with the protocol off, or
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
-  if (protocolDir_.isEmpty()) return;
+  if (protocolEnded_ || protocolDir_.isEmpty()) return;
   if (protocolFile_.isOpen())
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
   OpenProtocol();

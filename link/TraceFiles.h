@@ -92,6 +92,8 @@ class TraceFiles {
   QFile dataLog_;
   // Kept here: asking the open file its size would flush it and stat it.
   qint64 protocolSize_ = 0;
+  // CloseProtocol ran: no break-off opens a file again.
+  bool protocolEnded_ = false;
   int commandDepth_ = 0;
   QString protocolLine_;
   QString lineStamp_;

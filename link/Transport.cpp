@@ -23,6 +23,7 @@ Transport::~Transport() {
 
 bool Transport::open(const PortOpener& opener, const QString& device, const LineSettings& line) {
   close();
+  lostReported_ = false;
   if (!device.isEmpty() && opener) port_ = opener(device);
   if (port_) {
     port_->setQueueSizes(kQueueBytes, kQueueBytes);
@@ -61,7 +62,9 @@ bool Transport::RawWrite(std::span<const std::uint8_t> bytes) {
   transferCount_ = std::uint32_t(bytes.size());
   transferDone_ = 0;
   if (!port_) return false;
-  return port_->write(bytes.data(), transferCount_, transferDone_);
+  const bool written = port_->write(bytes.data(), transferCount_, transferDone_);
+  if (!written) checkLost();
+  return written;
 }
 
 std::uint32_t Transport::RawRead(std::span<std::uint8_t> into) {
@@ -69,7 +72,14 @@ std::uint32_t Transport::RawRead(std::span<std::uint8_t> into) {
   transferDone_ = 0;
   if (!port_) return 0;
   transferDone_ = port_->read(into.data(), transferCount_);
+  if (transferDone_ < transferCount_) checkLost();
   return transferDone_;
+}
+
+void Transport::checkLost() {
+  const bool lostNow = port_ && port_->lost();
+  if (lostNow && !lostReported_ && onLost_) onLost_();
+  lostReported_ = lostNow;
 }
 
 }  // namespace calorix

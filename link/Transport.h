@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -50,11 +51,20 @@ class Transport {
   // count that arrived (also TransferDone).
   std::uint32_t RawRead(std::span<std::uint8_t> into);
 
+  // Called once when the port reports that it is lost (and again only after
+  // it has come back and been lost anew).
+  void setOnLost(std::function<void()> onLost) { onLost_ = std::move(onLost); }
+  bool lost() const { return port_ && port_->lost(); }
+
   std::uint32_t TransferCount() const { return transferCount_; }
   std::uint32_t TransferDone() const { return transferDone_; }
 
  private:
+  void checkLost();
+
   std::unique_ptr<Port> port_;
+  std::function<void()> onLost_;
+  bool lostReported_ = false;
   std::uint32_t transferCount_ = 0;
   std::uint32_t transferDone_ = 0;
   // Where drained bytes go; nobody looks at them.

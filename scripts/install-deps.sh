@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
   xvfb xauth fonts-dejavu-core
 )
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/Abort.h"
 #include "core/NumberText.h"
 #include "core/Parse.h"
@@ -169,6 +171,36 @@ TEST(ConvertRegional, OnlyTheRegionalSeparator) {
     EXPECT_EQ(abandoned.message(), "'abc' is not a valid floating point value");
   }
   setDecimalSeparator(previous);
+}
+
+// Texts whose value lies below the smallest double convert to the nearest
+// double (zero, with the text's sign); texts above the largest stay rejected.
+TEST(ConvertRegional, NumbersTooSmallForADoubleAreZeroAndTooLargeAreRejected) {
+  const QChar previous = decimalSeparator();
+  setDecimalSeparator(u'.');
+  const QString tiny = QStringLiteral("0.") + QString(330, u'0') + QStringLiteral("1");
+  EXPECT_EQ(convertRegional(tiny), 0.0);
+  EXPECT_EQ(convertRegional("-" + tiny), 0.0);
+  EXPECT_TRUE(std::signbit(*convertRegional("-" + tiny)));
+  EXPECT_EQ(convertRegional("1e-400"), 0.0);
+  EXPECT_EQ(convertRegional("123.4e-99999999999999"), 0.0);
+  EXPECT_EQ(convertRegional("4.9e-324"), 4.9e-324);  // the smallest subnormal stays itself
+  EXPECT_FALSE(convertRegional("1e400"));
+  EXPECT_FALSE(convertRegional("0.001e99999"));
+  EXPECT_FALSE(convertRegional("1" + QString(400, u'0')));
+  setDecimalSeparator(previous);
+
+  testing::ScriptedMessages messages;
+  for (const QString& text : {tiny, QStringLiteral("-") + tiny, "0," + QString(400, u'0') + "7"}) {
+    QString field = text;
+    double value = 5;
+    EXPECT_TRUE(ParseEditNumber(field, value, messages)) << text.size();
+    EXPECT_EQ(value, 0.0);
+  }
+  QString huge = QStringLiteral("1") + QString(400, u'0');
+  double value = 5;
+  EXPECT_THROW(ParseEditNumber(huge, value, messages), AbortAction);
+  EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 }  // namespace

@@ -4,7 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
+#include <unistd.h>
+
 #include "core/Abort.h"
+#include "link/IniFile.h"
 #include "tests/support/LinkHarness.h"
 
 namespace calorix {
@@ -89,6 +94,102 @@ TEST(LoadSettings, AnUnwritableFileAbandonsWithItsFullName) {
   }
   EXPECT_TRUE(QFileInfo(h.iniPath() + "/keep").isDir());  // nothing lost
   EXPECT_FALSE(h.link().portOpen());                      // the rest of start-up did not run
+}
+
+// A file the settings cannot be read from is reported as such and left as it
+// is; nothing is written and the rest of start-up does not run. Root reads
+// any file whatever its mode, so that case runs only for other users; a file
+// whose every read fails (the process's own memory image) stands in for a bad
+// disk everywhere.
+TEST(LoadSettings, AnUnreadableFileIsReportedAsARead) {
+  struct Case {
+    const char* name;
+    std::function<QString(LinkHarness&)> prepare;  // the path to use, empty to skip
+  };
+  const Case cases[] = {
+      {"no read permission",
+       [](LinkHarness& h) -> QString {
+         if (::geteuid() == 0) return QString();
+         h.writeIni("[Com port]\r\nNumPort=3\r\n");
+         QFile::setPermissions(h.iniPath(), QFileDevice::WriteOwner);
+         return h.iniPath();
+       }},
+      {"every read fails", [](LinkHarness&) { return QStringLiteral("/proc/self/mem"); }},
+  };
+  for (const Case& c : cases) {
+    LinkHarness probe;
+    const QString path = c.prepare(probe);
+    if (path.isEmpty()) continue;
+    IniFile ini(path);
+    EXPECT_TRUE(ini.unreadable()) << c.name;
+    try {
+      ini.requireReadable();
+      ADD_FAILURE() << c.name << ": no read error";
+    } catch (const AbortAction& abandoned) {
+      EXPECT_EQ(abandoned.message(), "Unable to read " + QFileInfo(path).absoluteFilePath())
+          << c.name;
+    }
+    EXPECT_THROW(ini.writeInt("Com port", "NumPort", 2), AbortAction) << c.name;
+  }
+
+  LinkHarness h;
+  h.writeIni("[Com port]\r\nNumPort=3\r\n");
+  if (::geteuid() != 0) {
+    QFile::setPermissions(h.iniPath(), QFileDevice::WriteOwner);
+    try {
+      h.link().LoadSettings();
+      ADD_FAILURE() << "no file error";
+    } catch (const AbortAction& abandoned) {
+      EXPECT_TRUE(abandoned.message().startsWith("Unable to read "))
+          << abandoned.message().toStdString();
+    }
+    EXPECT_FALSE(h.link().portOpen());
+    QFile::setPermissions(h.iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(fileBytes(h.iniPath()), QByteArray("[Com port]\r\nNumPort=3\r\n"));
+  }
+}
+
+// A file saved as UTF-8 with the byte-order mark by a text editor: the mark is
+// no part of the first section's name, the Cyrillic values read as written,
+// and what is written back keeps the mark and the encoding. A file without
+// the mark stays Windows-1251.
+TEST(LoadSettings, AUtf8FileWithTheMarkIsReadAndWrittenAsUtf8) {
+  LinkHarness h;
+  const QByteArray saved =
+      QByteArray("\xEF\xBB\xBF") + QString::fromUtf8(
+                                       "[Com port]\r\nNumPort=3\r\nBaudRate=9600\r\n"
+                                       "[Dir]\r\nDirAll=C:\\Данные Pidа\\Печь 2\r\n")
+                                       .toUtf8();
+  {
+    QFile f(h.iniPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(saved);
+  }
+  h.link().LoadSettings();
+  EXPECT_EQ(h.link().settings().numPort, 3);
+  EXPECT_EQ(h.link().settings().baudRate, 9600);
+  EXPECT_EQ(h.link().settings().dirAll, QString::fromUtf8("C:\\Данные Pidа\\Печь 2"));
+  EXPECT_TRUE(h.link().ini().utf8());
+
+  const QByteArray after = fileBytes(h.iniPath());
+  ASSERT_TRUE(
+      after.startsWith("\xEF\xBB\xBF[Com port]\r\nNumPort=3\r\nBaudRate=9600\r\nByteSize=8\r\n"))
+      << after.toStdString();
+  EXPECT_EQ(after.count("[Com port]"), 1);  // no second section behind the mark
+  EXPECT_EQ(after.count("\xEF\xBB\xBF"), 1);
+  const QString text = QString::fromUtf8(after.mid(3));
+  EXPECT_TRUE(text.contains(QString::fromUtf8("DirProtocol=Протоколы\r\n"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromUtf8("DirAll=C:\\Данные Pidа\\Печь 2\r\n")));
+
+  // The same settings without the mark are Windows-1251, read and written.
+  LinkHarness plain;
+  plain.writeIni(QString::fromUtf8("[Dir]\r\nDirAll=C:\\Данные Pidа\r\n"));
+  plain.link().LoadSettings();
+  EXPECT_FALSE(plain.link().ini().utf8());
+  EXPECT_EQ(plain.link().settings().dirAll, QString::fromUtf8("C:\\Данные Pidа"));
+  const QByteArray plainBytes = fileBytes(plain.iniPath());
+  EXPECT_FALSE(plainBytes.startsWith("\xEF\xBB\xBF"));
+  EXPECT_TRUE(plainBytes.contains("DirProtocol=\xCF\xF0\xEE\xF2\xEE\xEA\xEE\xEB\xFB\r\n"));
 }
 
 TEST(HostPath, DriveLettersMapUnderTheDataRoot) {

@@ -23,6 +23,7 @@
 #include "pid/TFormRabPID.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptedMessages.h"
+#include "tests/support/StartupFiles.h"
 #include "tests/support/TestApplication.h"
 #include "ui/WindowContext.h"
 
@@ -76,13 +77,7 @@ class PidWindowTest : public ::testing::Test {
     for (std::size_t i = 0; i < bytes.size(); ++i) ram().ram[addr + i] = bytes[i];
   }
 
-  QStringList fileLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    return lines;
-  }
+  QStringList fileLines(const QString& path) { return logFileLines(path); }
   QStringList dataLogFiles() {
     QDir dir(h.link().dataDir());
     return dir.entryList(QDir::Files, QDir::Name);

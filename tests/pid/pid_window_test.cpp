@@ -78,6 +78,12 @@ struct EntryCase {
   const char* shown;    // EditTecPK from the first frame ("" when abandoned)
 };
 
+// The entry names the case in the test's name (the default prints raw bytes,
+// addresses included, which change from run to run).
+void PrintTo(const EntryCase& c, std::ostream* os) {
+  *os << '"' << c.entry << '"';
+}
+
 class PidEntryTest : public PidWindowTest, public ::testing::WithParamInterface<EntryCase> {};
 
 TEST_P(PidEntryTest, StartWritesTheParsedCoefficientsOrReturnsToIdle) {

@@ -32,7 +32,9 @@ TEST(TrendStore, ViewKeepsEachColumnsLowestAndHighestInTimeOrder) {
   for (std::size_t i = 0; i < points.size(); ++i) {
     highest = std::max(highest, points[i].y());
     lowest = std::min(lowest, points[i].y());
-    if (i) EXPECT_LE(points[i - 1].x(), points[i].x());
+    if (i) {
+      EXPECT_LE(points[i - 1].x(), points[i].x());
+    }
   }
   EXPECT_EQ(highest, 900.0);
   EXPECT_EQ(lowest, 100.0);

@@ -31,6 +31,9 @@ void ConsoleHarness::start(const QString& iniText) {
 
 void ConsoleHarness::show() {
   console_->form1().show();
+  // The first read-out that the first show queued runs now, as the event
+  // loop would run it next.
+  QCoreApplication::sendPostedEvents(&console_->form1(), QEvent::MetaCall);
 }
 
 void ConsoleHarness::close() {

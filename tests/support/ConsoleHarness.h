@@ -7,7 +7,7 @@
 //   ConsoleHarness h;
 //   h.start("[Vid prog]\r\nVidProg=4\r\n");  // TForm1's creation runs
 //   h.password = "52738416";                 // typed into Edit1 if asked
-//   h.show();                                // first show: the access lock
+//   h.show();                                // first show: lock, first read-out
 #include <QString>
 
 #include <memory>
@@ -31,7 +31,8 @@ class ConsoleHarness {
   // the main window's creation loads the settings, opens the port, applies the
   // view mode and reads the panel once.
   void start(const QString& iniText = QString());
-  // Shows the main window; its first show applies the access lock.
+  // Shows the main window; its first show applies the access lock, then the
+  // first read of the panel runs.
   void show();
   // Closes the main window as its close box does.
   void close();

@@ -3,10 +3,13 @@
 // and the protocol file under the data root.
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
+#include "core/Cp1251.h"
 #include "link/IniFile.h"
 
 namespace calorix::testing {
@@ -31,6 +34,16 @@ inline QString protocolFileOf(const QString& dataRoot) {
     if (path.contains(QStringLiteral("/RS485/"))) return path;
   }
   return QString();
+}
+
+// The lines of a log the console wrote (Windows-1251, CR LF), without the
+// empty piece after the last line end; none when the file cannot be read.
+inline QStringList logFileLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
 }
 
 }  // namespace calorix::testing

@@ -2,6 +2,7 @@
 #include <QDir>
 
 #include "pid/PuskRun.h"
+#include "tests/support/StartupFiles.h"
 #include "tests/ui/panel_fixture.h"
 
 namespace calorix::testing {
@@ -9,13 +10,7 @@ namespace {
 
 class PuskTest : public PanelTest {
  protected:
-  QStringList workLog() {
-    QFile file(h.link().dataLogPath());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    return lines;
-  }
+  QStringList workLog() { return logFileLines(h.link().dataLogPath()); }
   // Colour of Panel1 whenever the stop sequence re-reads the panel.
   std::vector<QColor> colourAtReadPanel;
   void recordColours() {

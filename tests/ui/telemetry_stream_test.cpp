@@ -22,6 +22,7 @@
 #include "panel/Widgets.h"
 #include "pid/TelemetryStream.h"
 #include "tests/support/ConsoleHarness.h"
+#include "tests/support/StartupFiles.h"
 #include "tests/support/TestApplication.h"
 #include "tools/TFormDopRAM.h"
 
@@ -39,14 +40,6 @@ QString viewMode(int mode, bool unlocked) {
     for (int i = 0; i < 3; ++i)
       ini += QStringLiteral("CodeProg%1=%2\r\n").arg(i + 1).arg(kUnlockedCodes[std::size_t(i)]);
   return ini;
-}
-
-QStringList linesOf(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QStringList lines = cp1251::decode(file.readAll()).split(QStringLiteral("\r\n"));
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  return lines;
 }
 
 class StreamTest : public ::testing::Test {
@@ -110,7 +103,7 @@ class StreamTest : public ::testing::Test {
     EXPECT_EQ(h->console().run().StopHeatRequest, 0);
     EXPECT_FALSE(h->link().dataLogOpen());
   }
-  QStringList dataLog() { return linesOf(h->link().dataLogPath()); }
+  QStringList dataLog() { return logFileLines(h->link().dataLogPath()); }
   // A stream that ignored a stop while no frame came would wait for ever:
   // frames come again long after the stop, so that such a test ends and fails.
   void liftSilenceLate(qint64 stoppedAt) {
