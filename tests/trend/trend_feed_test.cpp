@@ -1,6 +1,7 @@
 // The other two producers: a Пуск run's ticks and the P/B telemetry stream
 // each hand the trend every frame they have read, and nothing more goes down
 // the line for it.
+#include <QSpinBox>
 #include <QTimer>
 
 #include "core/ControllerMap.h"
@@ -42,7 +43,15 @@ TEST(TrendFeedTest, EveryFrameOfTheStreamReachesTheChartAndOnlyPbGoesOut) {
   // ВЫКЛ НАГРЕВ once the fifth frame is shown, while the stream lets events run.
   auto* stopper = new QTimer(&c.h.form1());
   stopper->setInterval(0);
-  QObject::connect(stopper, &QTimer::timeout, stopper, [&c, stopper] {
+  // At the second frame "План" asks for program 1 from the controller: the
+  // stream holds the line, so it is refused and nothing goes out for it.
+  bool planAsked = false;
+  QObject::connect(stopper, &QTimer::timeout, stopper, [&c, &planAsked, stopper] {
+    if (!planAsked && c.h.console().run().WorkCounter == 2) {
+      planAsked = true;
+      c.control<QSpinBox>(c.trend, "SpinProgram")->setValue(1);
+      QTest::mouseClick(c.control<QPushButton>(c.trend, "ButtonPlan"), Qt::LeftButton);
+    }
     if (c.h.console().run().WorkCounter < 5) return;
     QTest::mouseClick(c.control<QWidget>(&c.h.form1(), "Button11"), Qt::LeftButton);
     stopper->stop();
@@ -61,6 +70,8 @@ TEST(TrendFeedTest, EveryFrameOfTheStreamReachesTheChartAndOnlyPbGoesOut) {
   EXPECT_EQ(c.points(Quantity::Temperature), 5);
   EXPECT_EQ(c.h.ctrl().received(),
             (std::vector<std::uint8_t>{ctl::plainKey::kPB, ctl::plainKey::kPB}));
+  ASSERT_TRUE(planAsked);
+  EXPECT_EQ(c.h.messages.shown, QStringList{TFormGrafik::planReadRefusedText()});
 }
 
 }  // namespace
