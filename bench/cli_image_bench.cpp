@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
   bool same = true;
   serverA.inspect([&](sim::Controller& ca) {
     serverB.inspect([&](sim::Controller& cb) {
-      for (const cli::RegionSpec& spec : cli::imageLayout())
+      for (const cli::RegionLayout& part : cli::imageLayout())
         same = same &&
-               testing::regionBytes(ca.memory(), spec) == testing::regionBytes(cb.memory(), spec);
+               testing::regionBytes(ca.memory(), part) == testing::regionBytes(cb.memory(), part);
     });
   });
   std::printf("every region of the image in the two emulators: %s\n",

@@ -11,7 +11,7 @@ namespace calorix::cli {
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   const char* operands;
   const char* summary;
@@ -22,8 +22,8 @@ struct CommandSpec {
 };
 
 // Every command, in the order --help lists them. A new command is one entry.
-const std::vector<CommandSpec>& commandTable() {
-  static const std::vector<CommandSpec> table = {
+const std::vector<CommandEntry>& commandTable() {
+  static const std::vector<CommandEntry> table = {
       {"backup", "FILE",
        "read the controller's image (coefficients, program table, programs 1..25,\n"
        "PID and amplifier coefficients, set temperature) into FILE; an existing\n"
@@ -52,9 +52,9 @@ const std::vector<CommandSpec>& commandTable() {
   return table;
 }
 
-const CommandSpec* findCommand(const QString& name) {
-  for (const CommandSpec& spec : commandTable())
-    if (name == QLatin1String(spec.name)) return &spec;
+const CommandEntry* findCommand(const QString& name) {
+  for (const CommandEntry& listed : commandTable())
+    if (name == QLatin1String(listed.name)) return &listed;
   return nullptr;
 }
 
@@ -136,11 +136,11 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList& args, QString
   }
   if (options.help) return options;
   if (options.command.isEmpty()) return fail(QStringLiteral("no command given"));
-  const CommandSpec* spec = findCommand(options.command);
-  if (!spec) return fail(QStringLiteral("unknown command '%1'").arg(options.command));
+  const CommandEntry* listed = findCommand(options.command);
+  if (!listed) return fail(QStringLiteral("unknown command '%1'").arg(options.command));
   const int n = int(options.operands.size());
-  if (n < spec->minOperands || (spec->maxOperands >= 0 && n > spec->maxOperands))
-    return fail(QStringLiteral("usage: calorix-cli %1 %2").arg(options.command, spec->operands));
+  if (n < listed->minOperands || (listed->maxOperands >= 0 && n > listed->maxOperands))
+    return fail(QStringLiteral("usage: calorix-cli %1 %2").arg(options.command, listed->operands));
   const bool plot = options.command == QStringLiteral("plot");
   if (options.force && options.command != QStringLiteral("backup") && !plot)
     return fail(QStringLiteral("--force belongs to backup and plot"));
@@ -172,11 +172,12 @@ QString cliUsage() {
       "  -h, --help          show this text\n"
       "\n"
       "Commands:\n");
-  for (const CommandSpec& spec : commandTable()) {
-    text += QStringLiteral("  %1 %2\n").arg(QLatin1String(spec.name), QLatin1String(spec.operands));
-    for (const QString& line : QString::fromUtf8(spec.summary).split(QLatin1Char('\n')))
+  for (const CommandEntry& listed : commandTable()) {
+    text +=
+        QStringLiteral("  %1 %2\n").arg(QLatin1String(listed.name), QLatin1String(listed.operands));
+    for (const QString& line : QString::fromUtf8(listed.summary).split(QLatin1Char('\n')))
       text += QStringLiteral("      %1\n").arg(line);
-    text += QStringLiteral("      example: %1\n").arg(QString::fromUtf8(spec.example));
+    text += QStringLiteral("      example: %1\n").arg(QString::fromUtf8(listed.example));
   }
   text += QStringLiteral(
       "\n"

@@ -17,20 +17,20 @@ constexpr int kBytesPerLine = 16;
 // A difference text shows at most this many bytes of each side.
 constexpr int kShownDifferenceBytes = 16;
 
-QString regionLine(const RegionSpec& spec) {
+QString regionLine(const RegionLayout& part) {
   return QStringLiteral("region %1 %2 %3 %4")
-      .arg(spec.name, memoryName(spec.memory), hexAddress(spec.address))
-      .arg(spec.size);
+      .arg(part.name, memoryName(part.memory), hexAddress(part.address))
+      .arg(part.size);
 }
 
 QByteArray checksumOf(const QByteArray& content) {
   return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
 }
 
-std::vector<RegionSpec> makeLayout() {
+std::vector<RegionLayout> makeLayout() {
   namespace block = ctl::block;
   namespace ram = ctl::ram;
-  std::vector<RegionSpec> layout;
+  std::vector<RegionLayout> layout;
   layout.push_back({QStringLiteral("coefficients"), RegionKind::CoefWords, Memory::Block,
                     block::kCoefFirst, block::kCoefLast - block::kCoefFirst + 1});
   layout.push_back({QStringLiteral("program-table"), RegionKind::ProgramTable, Memory::Block,
@@ -67,7 +67,7 @@ std::optional<std::uint8_t> hexByte(const QString& text) {
 // The body between the version line and the checksum line; lines[i] is line
 // firstLine + i of the file (counted from 1).
 std::optional<Image> parseBody(const QStringList& lines, int firstLine, QString* error) {
-  const std::vector<RegionSpec>& layout = imageLayout();
+  const std::vector<RegionLayout>& layout = imageLayout();
   Image image;
   bool haveDate = false;
   bool havePort = false;
@@ -95,15 +95,15 @@ std::optional<Image> parseBody(const QStringList& lines, int firstLine, QString*
       image.regions.emplace_back();
     } else if (line.startsWith(QStringLiteral("0x"))) {
       if (image.regions.empty()) return fail(i, QStringLiteral("bytes before any region"));
-      const RegionSpec& spec = layout[image.regions.size() - 1];
+      const RegionLayout& part = layout[image.regions.size() - 1];
       Bytes& bytes = image.regions.back();
       const QStringList parts = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
       const auto address = hexNumber(parts[0], 4);
-      const int expected = (spec.address + int(bytes.size())) & 0xFFFF;
+      const int expected = (part.address + int(bytes.size())) & 0xFFFF;
       if (!address || *address != expected)
         return fail(i, QStringLiteral("expected the address %1").arg(hexAddress(expected)));
       if (parts.size() < 2 || parts.size() > kBytesPerLine + 1 ||
-          int(bytes.size()) + int(parts.size()) - 1 > spec.size)
+          int(bytes.size()) + int(parts.size()) - 1 > part.size)
         return fail(i, QStringLiteral("wrong number of bytes"));
       for (int k = 1; k < parts.size(); ++k) {
         const auto byte = hexByte(parts[k]);
@@ -142,19 +142,19 @@ QString memoryName(Memory memory) {
   return QString();
 }
 
-const std::vector<RegionSpec>& imageLayout() {
-  static const std::vector<RegionSpec> layout = makeLayout();
+const std::vector<RegionLayout>& imageLayout() {
+  static const std::vector<RegionLayout> layout = makeLayout();
   return layout;
 }
 
 int imageBytes() {
   int total = 0;
-  for (const RegionSpec& spec : imageLayout()) total += spec.size;
+  for (const RegionLayout& part : imageLayout()) total += part.size;
   return total;
 }
 
 QByteArray formatImage(const Image& image) {
-  const std::vector<RegionSpec>& layout = imageLayout();
+  const std::vector<RegionLayout>& layout = imageLayout();
   QStringList lines;
   lines << QStringLiteral("format %1").arg(QLatin1String(kImageFormat))
         << QStringLiteral("version %1").arg(kImageVersion)
@@ -165,12 +165,12 @@ QByteArray formatImage(const Image& image) {
                image.date.toOffsetFromUtc(image.date.offsetFromUtc()).toString(Qt::ISODate))
         << QStringLiteral("port %1").arg(image.port);
   for (std::size_t r = 0; r < layout.size() && r < image.regions.size(); ++r) {
-    const RegionSpec& spec = layout[r];
+    const RegionLayout& part = layout[r];
     const Bytes& bytes = image.regions[r];
-    lines << regionLine(spec);
+    lines << regionLine(part);
     for (int at = 0; at < int(bytes.size()); at += kBytesPerLine) {
       const int n = std::min(kBytesPerLine, int(bytes.size()) - at);
-      lines << hexAddress((spec.address + at) & 0xFFFF) + QLatin1Char(' ') +
+      lines << hexAddress((part.address + at) & 0xFFFF) + QLatin1Char(' ') +
                    hexBytes(std::span(bytes).subspan(std::size_t(at), std::size_t(n)));
     }
   }
@@ -245,14 +245,14 @@ std::vector<Difference> compareImages(const Image& expected, const Image& actual
 }
 
 QString differenceText(const Difference& d, const Image& expected, const Image& actual) {
-  const RegionSpec& spec = imageLayout()[d.region];
-  const int first = spec.address + d.offset;
+  const RegionLayout& part = imageLayout()[d.region];
+  const int first = part.address + d.offset;
   QString where = hexAddress(first);
   if (d.length > 1) where += QStringLiteral("..") + hexAddress(first + d.length - 1);
   const int shown = std::min(d.length, kShownDifferenceBytes);
   const QString more = d.length > shown ? QStringLiteral(" ...") : QString();
   return QStringLiteral("%1 %2 (%3): image %4%6, controller %5%6")
-      .arg(memoryName(spec.memory), where, spec.name,
+      .arg(memoryName(part.memory), where, part.name,
            hexBytes(std::span(expected.regions[d.region])
                         .subspan(std::size_t(d.offset), std::size_t(shown))),
            hexBytes(std::span(actual.regions[d.region])

@@ -46,7 +46,7 @@ enum class RegionKind {
   Amplifier,       // RAM 0x9C: the amplifier coefficient
 };
 
-struct RegionSpec {
+struct RegionLayout {
   QString name;
   RegionKind kind;
   Memory memory;
@@ -57,7 +57,7 @@ struct RegionSpec {
 
 // The regions of a version-1 image, in the order they are read, written and
 // stored.
-const std::vector<RegionSpec>& imageLayout();
+const std::vector<RegionLayout>& imageLayout();
 
 struct Image {
   QDateTime date;

@@ -50,11 +50,11 @@ int reportComparison(CommandContext& ctx, const Image& image, const Image& contr
   int bytes = 0;
   for (const Difference& d : differences) {
     ctx.say(differenceText(d, image, controller));
-    const RegionSpec& spec = imageLayout()[d.region];
+    const RegionLayout& part = imageLayout()[d.region];
     list.append(
-        QJsonObject{{"region", spec.name},
-                    {"memory", memoryName(spec.memory)},
-                    {"address", spec.address + d.offset},
+        QJsonObject{{"region", part.name},
+                    {"memory", memoryName(part.memory)},
+                    {"address", part.address + d.offset},
                     {"length", d.length},
                     {"image", bytesJson(image.regions[d.region], d.offset, d.length)},
                     {"controller", bytesJson(controller.regions[d.region], d.offset, d.length)}});

@@ -17,8 +17,8 @@ struct ExchangeFailed {
   QString message;
 };
 
-QString where(const RegionSpec& spec, int address) {
-  return QStringLiteral("%1 %2 (%3)").arg(memoryName(spec.memory), hexAddress(address), spec.name);
+QString where(const RegionLayout& part, int address) {
+  return QStringLiteral("%1 %2 (%3)").arg(memoryName(part.memory), hexAddress(address), part.name);
 }
 
 void requirePlain(const Link& link, const QString& what) {
@@ -36,8 +36,8 @@ void sync(Link& link) {
   requirePlain(link, QStringLiteral("SyncCmd"));
 }
 
-int blockChunk(const RegionSpec& spec) {
-  return spec.kind == RegionKind::CoefWords ? ctl::block::kCoefWordBytes : kTableRecordBytes;
+int blockChunk(const RegionLayout& part) {
+  return part.kind == RegionKind::CoefWords ? ctl::block::kCoefWordBytes : kTableRecordBytes;
 }
 
 std::span<const std::uint8_t> stageOf(const Bytes& program, int stage) {
@@ -49,25 +49,25 @@ class Transfer {
  public:
   Transfer(Link& link, Progress& progress) : link_(link), progress_(progress) {}
 
-  Bytes read(const RegionSpec& spec) {
-    progress_.region(QStringLiteral("%1 (%2)").arg(spec.name, memoryName(spec.memory)));
+  Bytes read(const RegionLayout& part) {
+    progress_.region(QStringLiteral("%1 (%2)").arg(part.name, memoryName(part.memory)));
     Bytes out;
-    switch (spec.kind) {
+    switch (part.kind) {
       case RegionKind::CoefWords:
       case RegionKind::ProgramTable:
-        eachBlock(spec, [&](quint16 addr, int, int n) {
+        eachBlock(part, [&](quint16 addr, int, int n) {
           const Link::View got = link_.RdBlock(std::uint8_t(n), addr);
-          requirePlain(link_, QStringLiteral("RdBlock %1").arg(where(spec, addr)));
+          requirePlain(link_, QStringLiteral("RdBlock %1").arg(where(part, addr)));
           take(out, got);
         });
         break;
       case RegionKind::Program: {
-        const std::uint8_t count = std::uint8_t(spec.size);
-        const Link::View got = spec.memory == Memory::ProgMem ? link_.RdProgMem(spec.address, count)
-                                                              : link_.RdRom(spec.address, count);
+        const std::uint8_t count = std::uint8_t(part.size);
+        const Link::View got = part.memory == Memory::ProgMem ? link_.RdProgMem(part.address, count)
+                                                              : link_.RdRom(part.address, count);
         requireFramed(link_, QStringLiteral("%1 %2").arg(
-                                 spec.memory == Memory::ProgMem ? "RdProgMem" : "RdRom",
-                                 where(spec, spec.address)));
+                                 part.memory == Memory::ProgMem ? "RdProgMem" : "RdRom",
+                                 where(part, part.address)));
         take(out, got);
         break;
       }
@@ -75,8 +75,8 @@ class Transfer {
       case RegionKind::SetTemperature:
       case RegionKind::Amplifier: {
         if (ramReadsDone_++ > 0) link_.clock().sleepMs(kRamReadPauseMs);
-        const Link::View got = link_.RdRam(spec.address, std::uint8_t(spec.size));
-        requireFramed(link_, QStringLiteral("RdRam %1").arg(where(spec, spec.address)));
+        const Link::View got = link_.RdRam(part.address, std::uint8_t(part.size));
+        requireFramed(link_, QStringLiteral("RdRam %1").arg(where(part, part.address)));
         take(out, got);
         break;
       }
@@ -84,30 +84,30 @@ class Transfer {
     return out;
   }
 
-  void write(const RegionSpec& spec, const Bytes& bytes) {
-    progress_.region(QStringLiteral("%1 (%2)").arg(spec.name, memoryName(spec.memory)));
+  void write(const RegionLayout& part, const Bytes& bytes) {
+    progress_.region(QStringLiteral("%1 (%2)").arg(part.name, memoryName(part.memory)));
     const std::span<const std::uint8_t> all(bytes);
-    switch (spec.kind) {
+    switch (part.kind) {
       case RegionKind::CoefWords:
       case RegionKind::ProgramTable:
-        eachBlock(spec, [&](quint16 addr, int at, int n) {
+        eachBlock(part, [&](quint16 addr, int at, int n) {
           link_.WrBlock(addr, all.subspan(std::size_t(at), std::size_t(n)));
-          requirePlain(link_, QStringLiteral("WrBlock %1").arg(where(spec, addr)));
+          requirePlain(link_, QStringLiteral("WrBlock %1").arg(where(part, addr)));
           progress_.advance(n);
         });
         break;
       case RegionKind::Program:
-        if (spec.memory == Memory::ProgMem)
-          writeProgMemProgram(spec, bytes);
+        if (part.memory == Memory::ProgMem)
+          writeProgMemProgram(part, bytes);
         else
-          writeRomProgram(spec, bytes);
+          writeRomProgram(part, bytes);
         break;
       case RegionKind::PidCoefs:
       case RegionKind::SetTemperature:
       case RegionKind::Amplifier:
-        link_.WrRam(spec.address, all);
-        requireFramed(link_, QStringLiteral("WrRam %1").arg(where(spec, spec.address)));
-        progress_.advance(spec.size);
+        link_.WrRam(part.address, all);
+        requireFramed(link_, QStringLiteral("WrRam %1").arg(where(part, part.address)));
+        progress_.advance(part.size);
         break;
     }
   }
@@ -115,11 +115,11 @@ class Transfer {
  private:
   // A block-memory region as the coefficient editor and the program table
   // move it: SyncCmd, one block command per word or record, SyncCmd.
-  void eachBlock(const RegionSpec& spec,
+  void eachBlock(const RegionLayout& part,
                  const std::function<void(quint16 addr, int at, int n)>& exchange) {
     sync(link_);
-    for (int at = 0; at < spec.size; at += blockChunk(spec))
-      exchange(quint16(spec.address + at), at, std::min(blockChunk(spec), spec.size - at));
+    for (int at = 0; at < part.size; at += blockChunk(part))
+      exchange(quint16(part.address + at), at, std::min(blockChunk(part), part.size - at));
     sync(link_);
   }
 
@@ -128,26 +128,26 @@ class Transfer {
     progress_.advance(qint64(got.size()));
   }
 
-  void writeProgMemProgram(const RegionSpec& spec, const Bytes& bytes) {
+  void writeProgMemProgram(const RegionLayout& part, const Bytes& bytes) {
     for (int stage = 1; stage <= kStageCount; ++stage) {
-      const quint16 addr = stageProgMemAddress(spec.program, stage);
+      const quint16 addr = stageProgMemAddress(part.program, stage);
       link_.WrProgMem(addr, stageOf(bytes, stage));
-      requireFramed(link_, QStringLiteral("WrProgMem %1").arg(where(spec, addr)));
+      requireFramed(link_, QStringLiteral("WrProgMem %1").arg(where(part, addr)));
       progress_.advance(kStageBytes);
     }
   }
 
   // The page comes into the RAM window, this program's half is replaced there,
   // and the page is erased and written from the window.
-  void writeRomProgram(const RegionSpec& spec, const Bytes& bytes) {
-    const quint16 page = progPageBase(spec.program);
-    const QString pageText = QStringLiteral("page %1 (%2)").arg(hexAddress(page), spec.name);
+  void writeRomProgram(const RegionLayout& part, const Bytes& bytes) {
+    const quint16 page = progPageBase(part.program);
+    const QString pageText = QStringLiteral("page %1 (%2)").arg(hexAddress(page), part.name);
     link_.RomPageCmd9(page);
     requireFramed(link_, QStringLiteral("RomPageCmd9 ") + pageText);
     for (int stage = 1; stage <= kStageCount; ++stage) {
-      const quint16 addr = stageRamAddress(spec.program, stage);
+      const quint16 addr = stageRamAddress(part.program, stage);
       link_.WrRam(addr, stageOf(bytes, stage));
-      requireFramed(link_, QStringLiteral("WrRam ram %1 (%2)").arg(hexAddress(addr), spec.name));
+      requireFramed(link_, QStringLiteral("WrRam ram %1 (%2)").arg(hexAddress(addr), part.name));
       progress_.advance(kStageBytes);
     }
     link_.RomPageCmd10(page);
@@ -184,7 +184,7 @@ std::optional<Image> readImage(Link& link, Progress& progress, QString* failure)
   image.port = link.deviceName();
   Transfer transfer(link, progress);
   try {
-    for (const RegionSpec& spec : imageLayout()) image.regions.push_back(transfer.read(spec));
+    for (const RegionLayout& part : imageLayout()) image.regions.push_back(transfer.read(part));
   } catch (const ExchangeFailed& failed) {
     if (failure) *failure = failed.message;
     return std::nullopt;
@@ -193,7 +193,7 @@ std::optional<Image> readImage(Link& link, Progress& progress, QString* failure)
 }
 
 bool writeImage(Link& link, const Image& image, Progress& progress, QString* failure) {
-  const std::vector<RegionSpec>& layout = imageLayout();
+  const std::vector<RegionLayout>& layout = imageLayout();
   Transfer transfer(link, progress);
   try {
     for (std::size_t r = 0; r < layout.size(); ++r) transfer.write(layout[r], image.regions[r]);

@@ -21,13 +21,13 @@
 namespace calorix::testing {
 
 // The bytes an emulator holds in one region of the image.
-inline cli::Bytes regionBytes(const sim::ControllerMemory& m, const cli::RegionSpec& spec) {
+inline cli::Bytes regionBytes(const sim::ControllerMemory& m, const cli::RegionLayout& part) {
   auto take = [&](const auto& memory) {
     cli::Bytes out;
-    for (int i = 0; i < spec.size; ++i) out.push_back(memory[(spec.address + i) % memory.size()]);
+    for (int i = 0; i < part.size; ++i) out.push_back(memory[(part.address + i) % memory.size()]);
     return out;
   };
-  switch (spec.memory) {
+  switch (part.memory) {
     case cli::Memory::Block:
       return take(m.blockMem);
     case cli::Memory::ProgMem:

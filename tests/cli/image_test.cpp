@@ -13,7 +13,7 @@ namespace {
 
 using cli::Bytes;
 using cli::Memory;
-using cli::RegionSpec;
+using cli::RegionLayout;
 using testing::CliRig;
 
 // What a backup of `rig` writes, or empty when it failed.
@@ -45,10 +45,10 @@ TEST(ImageOnEmulator, RestoreIntoAnotherControllerLeavesEveryRegionByteIdentical
   b.writeFile("a.img", text);
   ASSERT_EQ(b.run({"restore", b.path("a.img")}), cli::kExitOk) << b.err.toStdString();
   EXPECT_TRUE(b.out.contains("the controller holds the image")) << b.out.toStdString();
-  for (const RegionSpec& spec : layout)
-    EXPECT_EQ(testing::regionBytes(b.controller.memory(), spec),
-              testing::regionBytes(a.controller.memory(), spec))
-        << spec.name.toStdString();
+  for (const RegionLayout& part : layout)
+    EXPECT_EQ(testing::regionBytes(b.controller.memory(), part),
+              testing::regionBytes(a.controller.memory(), part))
+        << part.name.toStdString();
   // Each ROM program is 60 bytes in a 64-byte slot of its page: the 4 bytes
   // after it belong to no program and come through the page writes as they were.
   for (int program = 18; program <= 25; ++program) {
@@ -96,7 +96,7 @@ QByteArray blankImage() {
   cli::Image image;
   image.date = QDateTime(QDate(2026, 3, 5), QTime(9, 5, 3));
   image.port = QStringLiteral("/dev/ttyS1");
-  for (const RegionSpec& spec : cli::imageLayout()) image.regions.emplace_back(spec.size, 0);
+  for (const RegionLayout& part : cli::imageLayout()) image.regions.emplace_back(part.size, 0);
   return cli::formatImage(image);
 }
 
