@@ -1,7 +1,5 @@
 #include "pid/PidFrameDecode.h"
 
-#include <QStringList>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,6 +8,7 @@
 #include "core/ByteCodec.h"
 #include "core/NumberText.h"
 #include "core/Parse.h"
+#include "plot/PidRunLog.h"
 
 namespace calorix::pid {
 
@@ -195,28 +194,14 @@ FieldTexts decodePidValues(const RamImage& ram, PrevErr& prevErr) {
 
 // ---- the run log ------------------------------------------------------------------
 
-namespace {
-
-const QString kFieldSeparator = QStringLiteral("  ;  ");
-
-}  // namespace
-
 QString runLogHeader1(const FieldLookup& fields) {
-  // No separator between the set temperature and "ZadSpeed = ": run logs
-  // have always carried the line so.
-  return QString::fromUtf8("Данные работы PIDа   ") + QStringLiteral("PK = ") +
-         fields(fieldName("EditTecPK")) + QStringLiteral("   DK = ") +
-         fields(fieldName("EditTecDK")) + QStringLiteral("   IK = ") +
-         fields(fieldName("EditTecIK")) + QStringLiteral("   ZadTemp = ") +
-         fields(fieldName("EditTK")) + QStringLiteral("ZadSpeed = ") + fields(fieldName("EditZSE"));
+  return plot::pidlog::title(fields(fieldName("EditTecPK")), fields(fieldName("EditTecDK")),
+                             fields(fieldName("EditTecIK")), fields(fieldName("EditTK")),
+                             fields(fieldName("EditZSE")));
 }
 
 QString runLogHeader2() {
-  return QString::fromUtf8(
-      "  1 номер ;  2 время   ;  3темп  ;  3-1скор  ;  4 разн темп ;  5 пред разн ;  6 сум разн "
-      ";  7 огр м скор;  8 расч мощ ;  9 мощн на нагр ; 10  PUV; 11 IUV ; 12 DUV ; 13 датч комн ; "
-      "14 U терм; 15 темп терм т; 16 темп терм отк; 17 темп тек; 18 скорость нагрева; 19 заданная "
-      "скорость; 20 проп возд; 21 сумма ошибок инт; 22 мощность для скорости;");
+  return plot::pidlog::columns();
 }
 
 QString TempHistory::take(int n, const QString& temperature) {
@@ -244,32 +229,27 @@ QString pidDataLine(const FieldLookup& fields, const QString& lineStamp, TempHis
   const int n = tryParseIntText(number).value_or(0);
   const QString change = history.take(n, temperature);
 
-  const QStringList line{
-      number,
-      lineStamp,
-      temperature,
-      change,
-      field("EditErrTTec"),
-      field("EditErrPred"),
-      field("EditErrSumm"),
-      field("EditOPN"),
-      field("EditRPN"),
-      field("EditPN"),
-      field("EditPUV"),
-      field("EditIUV"),
-      field("EditDUV"),
-      field("EditDKT"),
-      field("EditVUT"),
-      field("EditTempTermT"),
-      field("EditTAB"),
-      field("Edit3"),
-      field("Edit4"),
-      field("Edit5"),
-      field("Edit11") + field("Edit8"),
-      field("Edit10") + field("Edit9"),
-      field("Edit7"),
-  };
-  return line.join(kFieldSeparator);
+  using namespace plot::pidlog;
+  Fields line;
+  line[kNumber] = number;
+  line[kTime] = lineStamp;
+  line[kTemperature] = temperature;
+  line[kChange] = change;
+  const std::pair<Field, const char*> shown[] = {
+      {kError, "EditErrTTec"},     {kPreviousError, "EditErrPred"},
+      {kErrorSum, "EditErrSumm"},  {kPowerLimit, "EditOPN"},
+      {kComputedPower, "EditRPN"}, {kHeaterPower, "EditPN"},
+      {kPUV, "EditPUV"},           {kIUV, "EditIUV"},
+      {kDUV, "EditDUV"},           {kRoomSensor, "EditDKT"},
+      {kVoltage, "EditVUT"},       {kTheoreticalTemp, "EditTempTermT"},
+      {kCorrectedTemp, "EditTAB"}, {kCurrentTemp, "Edit3"},
+      {kHeatingSpeed, "Edit4"},    {kSetSpeed, "Edit5"},
+      {kSpeedPower, "Edit7"}};
+  for (const auto& [at, name] : shown) line[at] = field(name);
+  // The sign characters stand directly before their values.
+  line[kSpeedAction] = field("Edit11") + field("Edit8");
+  line[kSpeedErrorSum] = field("Edit10") + field("Edit9");
+  return plot::pidlog::line(line);
 }
 
 // ---- the work window's write ------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
 #include "pid/TrendSampleDecode.h"
+#include "plot/StreamLog.h"
 
 namespace calorix {
 
@@ -172,7 +173,10 @@ void TelemetryStream::showAndLog() {
   {
     StepTimer t(figures_.logNs);
     // The line takes the texts the fields show now.
-    ctx_.link.WriteDataLine(pid::streamLogTexts(view_.fieldText));
+    Link& link = ctx_.link;
+    link.MakeTimeStamps();
+    link.WriteDataLog(
+        plot::streamlog::line(link.LineStamp(), pid::streamLogTexts(view_.fieldText)));
   }
   ++figures_.framesLogged;
 }

@@ -5,230 +5,249 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <array>
-#include <optional>
+#include <limits>
 
 #include "core/Cp1251.h"
+#include "plot/LogFields.h"
+#include "plot/PidRunLog.h"
+#include "plot/PuskWorkLog.h"
+#include "plot/StreamLog.h"
 
 namespace calorix::plot {
 namespace {
 
-// Field counts of the data lines, and where the time stamp stands.
-constexpr int kPidFields = 23;
-constexpr int kPuskFields = 5;
-constexpr int kStreamFields = 9;  // the stamp and eight values
-// The stream logs the temperature error as the raw RAM word (1/256 °C).
-constexpr double kStreamErrorScale = 256.0;
 // A time of day this far before the previous line's is the next day.
 constexpr int kMidnightJumpS = 12 * 3600;
+// No log line comes near this; a longer one is skipped without being kept whole.
+constexpr qsizetype kMaxLineBytes = 64 * 1024;
+constexpr qint64 kChunkBytes = 1 << 20;
+constexpr int kQuarterS = 900;
+// Clocks change by at most a few hours, months apart.
+constexpr qint64 kNoChangeMs = 4 * 3600 * 1000;
+constexpr qint64 kUnixEpochJulianDay = 2440588;
 
-// Where the PID run log keeps each quantity (0-based field index).
-struct FieldOf {
-  int field;
-  Quantity quantity;
-};
-constexpr std::array<FieldOf, 10> kPidColumns{{
-    {2, Quantity::Temperature},     // temperature, 0xC4
-    {4, Quantity::Error},           // temperature error, signed
-    {9, Quantity::HeaterPower},     // power put to the heater, %
-    {10, Quantity::PAction},        // PUV
-    {11, Quantity::IAction},        // IUV
-    {12, Quantity::DAction},        // DUV
-    {16, Quantity::TempCorrected},  // corrected thermocouple temperature, 0xC0
-    {17, Quantity::Temperature},    // the same 0xC4 again: used when field 3 is unreadable
-    {18, Quantity::HeatingSpeed},   // current heating speed, signed
-    {19, Quantity::SetSpeed},       // set heating speed of the stage
-}};
-// The telemetry line: EditTempTP, EditPUV, EditDUV, EditIUV, EditAllUV, EditTecErr, EditSumErr,
-// EditPN after the stamp.
-constexpr std::array<FieldOf, 6> kStreamColumns{{
-    {1, Quantity::Temperature},
-    {2, Quantity::PAction},
-    {3, Quantity::DAction},
-    {4, Quantity::IAction},
-    {5, Quantity::TotalAction},
-    {8, Quantity::HeaterPower},
-}};
-
-// A number as the logs write it: "," or "." as the separator, a sign directly before the digits
-// or before leading blanks ("- 2,25"), "+" before a positive value of the PID log's last fields.
-// NaN when it is no number.
-double number(QStringView text) {
-  QString s;
-  s.reserve(text.size());
-  for (QChar c : text) {
-    if (c == QLatin1Char(' ')) continue;
-    s += c == QLatin1Char(',') ? QLatin1Char('.') : c;
-  }
-  if (s.isEmpty()) return kAbsent;
-  bool ok = false;
-  const double v = s.toDouble(&ok);
-  return ok && std::isfinite(v) ? v : kAbsent;
-}
-
-std::optional<int> integer(QStringView text) {
-  bool ok = false;
-  const int v = text.trimmed().toInt(&ok);
-  return ok ? std::optional<int>(v) : std::nullopt;
-}
-
-// "HH:MM:SS" (the LineStamp without its blank).
-std::optional<QTime> timeOfDay(QStringView text) {
-  text = text.trimmed();
-  if (text.size() != 8 || text[2] != QLatin1Char(':') || text[5] != QLatin1Char(':'))
-    return std::nullopt;
-  const auto h = integer(text.mid(0, 2)), m = integer(text.mid(3, 2)), s = integer(text.mid(6, 2));
-  if (!h || !m || !s) return std::nullopt;
-  const QTime t(*h, *m, *s);
-  return t.isValid() ? std::optional<QTime>(t) : std::nullopt;
-}
-
-enum class LineShape { Blank, PidHeader, PuskHeader, PidData, PuskData, StreamData, Other };
-
-LogKind kindOf(LineShape shape) {
-  switch (shape) {
-    case LineShape::PidHeader:
-    case LineShape::PidData:
-      return LogKind::PidRun;
-    case LineShape::PuskHeader:
-    case LineShape::PuskData:
-      return LogKind::PuskWork;
-    case LineShape::StreamData:
-      return LogKind::Stream;
-    default:
-      return LogKind::Unknown;
-  }
-}
-
-// The header lines the two run starts write.
-LineShape headerShape(QStringView line) {
-  static const QString pidTitle = QString::fromUtf8("Данные работы PIDа");
-  static const QString runTitle = QString::fromUtf8("Данные работы");
-  static const QString number = QString::fromUtf8("1 номер");
-  static const QString pidColumn = QString::fromUtf8("3темп");
-  static const QString puskColumn = QString::fromUtf8("3 программа");
-  const QStringView trimmed = line.trimmed();
-  if (trimmed.startsWith(pidTitle)) return LineShape::PidHeader;
-  if (trimmed == runTitle) return LineShape::PuskHeader;
-  if (trimmed.startsWith(number)) {
-    if (trimmed.contains(pidColumn)) return LineShape::PidHeader;
-    if (trimmed.contains(puskColumn)) return LineShape::PuskHeader;
-  }
-  return LineShape::Other;
-}
-
-struct Parsed {
-  LineShape shape = LineShape::Other;
+struct LineRead {
+  LogKind kind = LogKind::Unknown;
+  bool data = false;
   QTime time;
   Sample sample;
 };
 
-Parsed parseLine(QStringView line) {
-  Parsed p;
-  if (line.trimmed().isEmpty()) {
-    p.shape = LineShape::Blank;
-    return p;
-  }
-  const QList<QStringView> fields = line.split(QLatin1Char(';'));
-  const int n = int(fields.size());
-  const bool counted = n == kPidFields || n == kPuskFields;
-  if (counted && integer(fields[0]) && timeOfDay(fields[1])) {
-    p.time = *timeOfDay(fields[1]);
-    if (n == kPidFields) {
-      p.shape = LineShape::PidData;
-      for (const FieldOf& f : kPidColumns)
-        if (!p.sample.has(f.quantity)) p.sample.set(f.quantity, number(fields[f.field]));
-    } else {
-      const auto program = integer(fields[2]), stage = integer(fields[3]);
-      if (!program || !stage) return p;
-      p.shape = LineShape::PuskData;
-      p.sample.program = *program;
-      p.sample.stage = *stage;
-      p.sample.set(Quantity::Temperature, number(fields[4]));
-    }
-    return p;
-  }
-  if (n == kStreamFields && timeOfDay(fields[0])) {
-    p.shape = LineShape::StreamData;
-    p.time = *timeOfDay(fields[0]);
-    for (const FieldOf& f : kStreamColumns) p.sample.set(f.quantity, number(fields[f.field]));
-    p.sample.set(Quantity::Error, number(fields[6]) / kStreamErrorScale);
-    return p;
-  }
-  p.shape = headerShape(line);
-  return p;
-}
-
-bool isData(LineShape shape) {
-  return shape == LineShape::PidData || shape == LineShape::PuskData ||
-         shape == LineShape::StreamData;
+LineRead readLine(QByteArrayView line, std::vector<QByteArrayView>& fields) {
+  LineRead r;
+  logfield::split(line, fields);
+  if (pidlog::read(fields, r.time, r.sample))
+    r.kind = LogKind::PidRun;
+  else if (pusklog::read(fields, r.time, r.sample))
+    r.kind = LogKind::PuskWork;
+  else if (streamlog::read(fields, r.time, r.sample))
+    r.kind = LogKind::Stream;
+  r.data = r.kind != LogKind::Unknown;
+  if (r.data) return r;
+  const QString text = cp1251::decode(line.toByteArray());
+  const QStringView trimmed = QStringView(text).trimmed();
+  if (pidlog::isHeader(trimmed))
+    r.kind = LogKind::PidRun;
+  else if (pusklog::isHeader(trimmed))
+    r.kind = LogKind::PuskWork;
+  return r;
 }
 
 }  // namespace
 
-LogReadResult parseLog(const QByteArray& bytes, QDate date) {
-  LogReadResult result;
-  if (!date.isValid()) date = QDate::currentDate();
-  const QString text = cp1251::decode(bytes);
-  QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
-  // The writer ends every line; a last one without its end was cut off, possibly inside its last
-  // number, which would still read as a (wrong) value.
-  const bool cutLast = !lines.isEmpty() && !lines.back().isEmpty();
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-
+struct LogParser::State {
+  QDate date;
+  SampleSink sink;
+  QTime startedAt;
+  LogSummary summary;
+  QByteArray pending;  // the start of a line not ended yet
+  bool pendingTooLong = false;
+  std::vector<QByteArrayView> fields;
+  bool firstDataSeen = false;
   int day = 0;
   int previousS = -1;
-  for (qsizetype i = 0; i < lines.size(); ++i) {
-    QStringView line = lines[i];
-    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    const bool last = i == lines.size() - 1;
-    Parsed p = parseLine(line);
-    if (p.shape == LineShape::Blank) continue;
-    const LogKind kind = kindOf(p.shape);
-    if (result.kind == LogKind::Unknown && kind != LogKind::Unknown && !(last && cutLast))
-      result.kind = kind;
-    const bool belongs = kind != LogKind::Unknown && kind == result.kind;
-    if (!belongs || (last && cutLast)) {
-      ++result.skippedLines;
-      continue;
+  // Local time to ms: QDateTime once a quarter of an hour, straight on from
+  // there while the zone's offset is the same for hours around. Near a clock
+  // change each line is placed by the offsets on either side: where the clock
+  // went back a time of day names two moments, and the log, written in time
+  // order, means the first one not before the line above it.
+  qint64 quarterKey = std::numeric_limits<qint64>::min();
+  qint64 quarterMs = 0;
+  bool quarterStraight = false;
+  qint64 previousMs = std::numeric_limits<qint64>::min();
+
+  static int offsetAt(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc(); }
+
+  qint64 localMs(QTime time) {
+    const int s = time.msecsSinceStartOfDay() / 1000;
+    const qint64 key = qint64(day) * (86400 / kQuarterS) + s / kQuarterS;
+    const QDate d = date.addDays(day);
+    if (key != quarterKey) {
+      quarterKey = key;
+      const QDateTime start(d, QTime::fromMSecsSinceStartOfDay(s / kQuarterS * kQuarterS * 1000));
+      quarterMs = start.toMSecsSinceEpoch();
+      const int offset = start.offsetFromUtc();
+      quarterStraight = offsetAt(quarterMs - kNoChangeMs) == offset &&
+                        offsetAt(quarterMs + kNoChangeMs) == offset;
     }
-    if (!isData(p.shape)) continue;  // a header line of this log
-    const int s = p.time.msecsSinceStartOfDay() / 1000;
-    if (previousS >= 0 && s < previousS - kMidnightJumpS) ++day;
-    previousS = s;
-    p.sample.timeMs = QDateTime(date.addDays(day), p.time).toMSecsSinceEpoch();
-    p.sample.source = Source::Log;
-    result.samples.push_back(p.sample);
+    if (quarterStraight) return previousMs = quarterMs + qint64(s % kQuarterS) * 1000;
+
+    const qint64 naive = (d.toJulianDay() - kUnixEpochJulianDay) * 86'400'000LL + qint64(s) * 1000;
+    const qint64 guess = QDateTime(d, time).toMSecsSinceEpoch();
+    qint64 chosen = std::numeric_limits<qint64>::max(), earliest = chosen;
+    for (const int offset : {offsetAt(guess - kNoChangeMs), offsetAt(guess + kNoChangeMs)}) {
+      const qint64 ms = naive - qint64(offset) * 1000;
+      if (offsetAt(ms) != offset) continue;  // not a moment of that offset
+      earliest = std::min(earliest, ms);
+      if (ms >= previousMs) chosen = std::min(chosen, ms);
+    }
+    if (chosen == std::numeric_limits<qint64>::max()) chosen = earliest;
+    // No moment at all: a time the clock skipped; as the zone places it.
+    if (chosen == std::numeric_limits<qint64>::max()) chosen = guess;
+    return previousMs = chosen;
   }
-  if (result.kind == LogKind::Unknown && result.skippedLines > 0)
-    result.error = QString::fromUtf8("в файле нет ни одной строки журнала данных");
-  return result;
+};
+
+LogParser::LogParser(QDate date, SampleSink sink, QTime startedAt) : s_(std::make_unique<State>()) {
+  s_->date = date.isValid() ? date : QDate::currentDate();
+  s_->sink = std::move(sink);
+  s_->startedAt = startedAt;
 }
 
-LogReadResult readLog(const QString& path) {
+LogParser::~LogParser() = default;
+
+void LogParser::feed(QByteArrayView bytes) {
+  State& s = *s_;
+  while (!bytes.isEmpty()) {
+    const qsizetype end = bytes.indexOf('\n');
+    const QByteArrayView part = end < 0 ? bytes : bytes.first(end);
+    if (end >= 0 && s.pending.isEmpty() && !s.pendingTooLong) {
+      takeLine(part, false);  // the common case: a whole line in the piece, read where it is
+    } else {
+      if (!s.pendingTooLong && s.pending.size() + part.size() > kMaxLineBytes) {
+        s.pendingTooLong = true;
+        s.pending.clear();
+      }
+      if (!s.pendingTooLong) s.pending.append(part);
+      if (end < 0) return;
+      endPending(false);
+    }
+    bytes = bytes.sliced(end + 1);
+  }
+}
+
+void LogParser::endPending(bool cut) {
+  State& s = *s_;
+  if (s.pendingTooLong)
+    ++s.summary.skippedLines;
+  else if (!s.pending.isEmpty())
+    takeLine(s.pending, cut);
+  s.pending.clear();
+  s.pendingTooLong = false;
+}
+
+LogSummary LogParser::finish() {
+  State& s = *s_;
+  endPending(true);
+  if (s.summary.kind == LogKind::Unknown && s.summary.skippedLines > 0)
+    s.summary.error = QString::fromUtf8("в файле нет ни одной строки журнала данных");
+  return s.summary;
+}
+
+void LogParser::takeLine(QByteArrayView line, bool cut) {
+  State& s = *s_;
+  if (line.size() > kMaxLineBytes) {
+    ++s.summary.skippedLines;
+    return;
+  }
+  if (line.endsWith('\r')) line.chop(1);
+  if (logfield::blank(line)) return;
+  LineRead r = readLine(line, s.fields);
+  if (s.summary.kind == LogKind::Unknown && r.kind != LogKind::Unknown && !cut)
+    s.summary.kind = r.kind;
+  const bool belongs = r.kind != LogKind::Unknown && r.kind == s.summary.kind;
+  if (!belongs || cut) {
+    ++s.summary.skippedLines;
+    return;
+  }
+  if (!r.data) return;  // a header line of this log
+  if (!s.firstDataSeen) {
+    s.firstDataSeen = true;
+    if (s.startedAt.isValid() && QDateTime(s.date, r.time).toMSecsSinceEpoch() <
+                                     QDateTime(s.date, s.startedAt).toMSecsSinceEpoch())
+      s.date = s.date.addDays(1);
+  }
+  const int seconds = r.time.msecsSinceStartOfDay() / 1000;
+  if (s.previousS >= 0 && seconds < s.previousS - kMidnightJumpS) ++s.day;
+  s.previousS = seconds;
+  r.sample.timeMs = s.localMs(r.time);
+  r.sample.source = Source::Log;
+  ++s.summary.samples;
+  if (s.sink) s.sink(r.sample);
+}
+
+LogSummary streamLog(const QString& path, const SampleSink& sink,
+                     const std::function<void(qint64 done, qint64 size)>& progress) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    LogReadResult failed;
+    LogSummary failed;
     failed.error = QString::fromUtf8("файл не прочитан: %1").arg(file.errorString());
     return failed;
   }
-  const QByteArray bytes = file.readAll();
   const QString where = QFileInfo(path).absoluteFilePath();
   static const QRegularExpression dated(QStringLiteral("/(\\d{4})/(\\d\\d)/(\\d\\d)/[^/]*$"));
   QDate date;
   if (const auto m = dated.match(where); m.hasMatch())
     date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-  LogReadResult result = parseLog(bytes, date.isValid() ? date : QDate::currentDate());
-  // The file is named by the time it was started ("09_05_03 Data.txt"): a first line earlier in
-  // the day than that was written after midnight.
+  // The file is named by the time it was started ("09_05_03 Data.txt").
+  QTime startedAt;
   static const QRegularExpression started(QStringLiteral("^(\\d\\d)_(\\d\\d)_(\\d\\d) "));
-  const auto m = started.match(QFileInfo(path).fileName());
-  if (date.isValid() && m.hasMatch() && !result.samples.empty()) {
-    const QTime at(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    if (at.isValid() && result.samples.front().timeMs < QDateTime(date, at).toMSecsSinceEpoch())
-      result = parseLog(bytes, date.addDays(1));
+  if (const auto m = started.match(QFileInfo(path).fileName()); date.isValid() && m.hasMatch())
+    startedAt = QTime(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+
+  LogParser parser(date, sink, startedAt);
+  QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+  const qint64 size = file.size();
+  qint64 done = 0;
+  for (;;) {
+    const qint64 got = file.read(chunk.data(), kChunkBytes);
+    if (got < 0) {
+      LogSummary failed = parser.finish();
+      failed.error = QString::fromUtf8("файл не прочитан: %1").arg(file.errorString());
+      return failed;
+    }
+    if (got == 0) break;
+    parser.feed(QByteArrayView(chunk.constData(), got));
+    done += got;
+    if (progress) progress(done, size);
   }
-  return result;
+  return parser.finish();
+}
+
+namespace {
+
+LogReadResult collected(LogSummary summary, std::vector<Sample> samples) {
+  LogReadResult r;
+  r.kind = summary.kind;
+  r.samples = std::move(samples);
+  r.skippedLines = summary.skippedLines;
+  r.error = summary.error;
+  return r;
+}
+
+}  // namespace
+
+LogReadResult parseLog(const QByteArray& bytes, QDate date) {
+  std::vector<Sample> samples;
+  LogParser parser(date, [&samples](const Sample& s) { samples.push_back(s); });
+  parser.feed(bytes);
+  return collected(parser.finish(), std::move(samples));
+}
+
+LogReadResult readLog(const QString& path) {
+  std::vector<Sample> samples;
+  LogSummary summary = streamLog(path, [&samples](const Sample& s) { samples.push_back(s); });
+  return collected(std::move(summary), std::move(samples));
 }
 
 QString logKindText(LogKind kind) {

@@ -171,6 +171,13 @@ QByteArray insertGarbage(const QByteArray& log) {
   return lines.join('\n');
 }
 
+QByteArray insertNotes(const QByteArray& log) {
+  QList<QByteArray> lines = log.split('\n');
+  lines.insert(7, cp1251::encode(QString::fromUtf8("12:03:08  разрыв связи 00:00:05\r")));
+  lines.insert(0, cp1251::encode(QString::fromUtf8("12:03:07  ; нет связи\r")));
+  return lines.join('\n');
+}
+
 const Spoiled kSpoiled[] = {
     {"as written", [](const QByteArray& b) { return b; }, LogKind::Stream, 20, 0, false},
     {"empty file", [](const QByteArray&) { return QByteArray(); }, LogKind::Unknown, 0, 0, false},
@@ -188,6 +195,9 @@ const Spoiled kSpoiled[] = {
      LogKind::Unknown, 0, 21, true},  // and the lone NUL after the last line end
     {"not a log at all", [](const QByteArray&) { return QByteArray("hello\r\nworld\r\n"); },
      LogKind::Unknown, 0, 2, true},
+    // A line of a kind the console does not write yet (say, a note that the line was out), first
+    // and among the data: skipped and counted, the log still known by its data lines.
+    {"lines of a kind not known yet", insertNotes, LogKind::Stream, 20, 2, false},
 };
 
 TEST(SpoiledLog, LinesThatAreNotLogLinesAreSkippedAndCountedNeverMisread) {
@@ -236,6 +246,95 @@ TEST(SpoiledLog, ALogThatRunsPastMidnightGoesOnIntoTheNextDay) {
   ASSERT_EQ(r.samples.size(), 3u);
   EXPECT_EQ(r.samples[2].timeMs, QDateTime(QDate(2026, 3, 6), QTime(0, 0)).toMSecsSinceEpoch());
   EXPECT_EQ(r.samples[2].timeMs - r.samples[1].timeMs, 1000);
+}
+
+// ---- streaming ------------------------------------------------------------------------
+
+// The reader keeps only the line it is in: a log fed in pieces of any size,
+// its lines cut anywhere between two pieces, reads as the whole file does;
+// so does the file streamed from disk, with its progress up to its size.
+TEST(StreamingReader, PiecesOfAnySizeReadAsTheWholeFile) {
+  SeparatorScope separator{QLatin1Char(',')};
+  LogWriter w;
+  std::vector<qint64> stamps;
+  const QString path = writePidRunLog(w, stamps);
+  QByteArray log = fileBytes(path);
+  // A line of another kind, one longer than any log line, and a last line cut off.
+  log.insert(log.indexOf('\n') + 1,
+             "not a line of this log\r\n" + QByteArray(70'000, '7') + "\r\n");
+  log += "5  ;  12:00:0";
+  const LogReadResult whole = parseLog(log, QDate(2026, 3, 5));
+  ASSERT_EQ(whole.samples.size(), 4u);
+  EXPECT_EQ(whole.skippedLines, 3);
+
+  const auto expectWhole = [&](const LogSummary& summary, const std::vector<Sample>& got) {
+    EXPECT_EQ(summary.kind, LogKind::PidRun);
+    EXPECT_EQ(summary.skippedLines, whole.skippedLines);
+    EXPECT_EQ(summary.samples, got.size());
+    ASSERT_EQ(got.size(), whole.samples.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].timeMs, whole.samples[i].timeMs);
+      for (const QuantityInfo& q : kQuantities) {
+        const double a = got[i].value(q.quantity), b = whole.samples[i].value(q.quantity);
+        EXPECT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << q.key << " " << i;
+      }
+    }
+  };
+  for (const qsizetype piece : {1, 2, 3, 5, 64, 4096, 65'537}) {
+    SCOPED_TRACE(piece);
+    std::vector<Sample> got;
+    LogParser parser(QDate(2026, 3, 5), [&got](const Sample& s) { got.push_back(s); });
+    for (qsizetype at = 0; at < log.size(); at += piece)
+      parser.feed(QByteArrayView(log).sliced(at, std::min(piece, log.size() - at)));
+    expectWhole(parser.finish(), got);
+  }
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(log);
+  file.close();
+  std::vector<Sample> got;
+  qint64 lastDone = 0;
+  const LogSummary summary = streamLog(
+      path, [&got](const Sample& s) { got.push_back(s); },
+      [&](qint64 done, qint64 size) {
+        EXPECT_GT(done, lastDone);
+        EXPECT_EQ(size, log.size());
+        lastDone = done;
+      });
+  expectWhole(summary, got);
+  EXPECT_EQ(lastDone, log.size());
+}
+
+// A log written through the zone's clock changes reads back to the moments
+// its lines were written: on in spring across the hour the clock skips, and
+// in autumn through the hour it shows twice (the reader asks the zone once a
+// quarter hour, and line by line near a change).
+TEST(StreamingReader, ALogThroughAClockChangeReadsBackToItsMoments) {
+  const QByteArray tzBefore = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  for (const QDate day : {QDate(2026, 3, 29), QDate(2026, 10, 25)}) {
+    SCOPED_TRACE(day.toString().toStdString());
+    const qint64 midnightUtc = QDateTime(day, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    QByteArray log;
+    std::vector<qint64> written;
+    // From 21:00 UTC the day before (local 22:00 or 23:00) to 03:00 UTC, a line every 37 s.
+    for (qint64 ms = midnightUtc - 3 * 3'600'000; ms < midnightUtc + 3 * 3'600'000; ms += 37'000) {
+      written.push_back(ms);
+      const QTime local = QDateTime::fromMSecsSinceEpoch(ms).time();
+      log += local.toString(QStringLiteral("HH:mm:ss")).toLatin1() +
+             "  ; 400 ; 0 ; 0 ; 0 ; 0 ; 0 ; 0 ; 0\r\n";
+    }
+    const LogReadResult r = parseLog(log, day.addDays(-1));
+    ASSERT_EQ(r.samples.size(), written.size());
+    for (std::size_t i = 0; i < written.size(); ++i)
+      EXPECT_EQ(r.samples[i].timeMs, written[i])
+          << QDateTime::fromMSecsSinceEpoch(written[i]).toString().toStdString();
+  }
+  if (tzBefore.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", tzBefore);
 }
 
 }  // namespace
