@@ -79,15 +79,17 @@ int plotCommand(CommandContext& ctx) {
   const QSize size = chartSize(ctx.options.size);
   checkOutputs(ctx, log);
 
-  const plot::LogReadResult read = plot::readLog(log);
+  // Straight into the store as the log streams past: a day of the stream is
+  // millions of lines.
+  plot::TrendStore store;
+  const plot::LogSummary read =
+      plot::streamLog(log, [&store](const plot::Sample& s) { store.append(s); });
   if (!read.error.isEmpty())
     throw CliError{kExitFile, QStringLiteral("%1: %2").arg(log, read.error)};
-  plot::TrendStore store;
-  for (const plot::Sample& s : read.samples) store.append(s);
 
   ctx.result[QStringLiteral("log")] = log;
   ctx.result[QStringLiteral("kind")] = QLatin1String(kindKey(read.kind));
-  ctx.result[QStringLiteral("samples")] = qint64(read.samples.size());
+  ctx.result[QStringLiteral("samples")] = qint64(read.samples);
   ctx.result[QStringLiteral("skippedLines")] = read.skippedLines;
   if (!store.empty()) {
     ctx.result[QStringLiteral("first")] = plot::isoLocalTime(store.firstMs());
@@ -95,7 +97,7 @@ int plotCommand(CommandContext& ctx) {
   }
   ctx.say(QStringLiteral("%1: %2, %3 samples, %4 lines skipped")
               .arg(log, plot::logKindText(read.kind))
-              .arg(read.samples.size())
+              .arg(read.samples)
               .arg(read.skippedLines));
 
   QJsonArray written;
@@ -123,7 +125,7 @@ int plotCommand(CommandContext& ctx) {
     }
   }
   if (!ctx.options.csv.isEmpty()) {
-    if (!plot::writeCsv(ctx.options.csv, plot::csvText(store, 0, 0, {}), &error))
+    if (!plot::writeCsv(ctx.options.csv, store, 0, 0, {}, &error))
       throw CliError{kExitFile, QStringLiteral("%1: %2").arg(ctx.options.csv, error)};
     wrote(ctx.options.csv);
   }

@@ -19,7 +19,8 @@ constexpr int kMarginLeft = 72;
 constexpr int kMarginRight = 72;
 constexpr int kMarginBottom = 36;
 constexpr int kPad = 8;
-constexpr qint64 kMinSpanMs = 60'000;  // a lone sample still gets a minute around it
+// The time axis spans the data, however short; a lone sample gets a second around it.
+constexpr qint64 kMinSpanMs = 1'000;
 
 // One axis: the values from lo to hi across the pixels from bottom to top.
 struct Scale {
@@ -53,11 +54,12 @@ QString valueText(double v, double step) {
   return QString::number(v, 'f', decimals);
 }
 
-// Time steps for the labels across: whole seconds, minutes and hours of the local clock.
-constexpr std::array<qint64, 18> kTimeSteps{
-    1'000,     2'000,     5'000,      10'000,     15'000,     30'000,
-    60'000,    120'000,   300'000,    600'000,    900'000,    1'800'000,
-    3'600'000, 7'200'000, 10'800'000, 21'600'000, 43'200'000, 86'400'000};
+// Time steps for the labels across: tenths of a second (the stream's frames come every 25 ms),
+// whole seconds, minutes and hours of the local clock.
+constexpr std::array<qint64, 21> kTimeSteps{
+    100,       200,       500,       1'000,      2'000,      5'000,      10'000,
+    15'000,    30'000,    60'000,    120'000,    300'000,    600'000,    900'000,
+    1'800'000, 3'600'000, 7'200'000, 10'800'000, 21'600'000, 43'200'000, 86'400'000};
 
 struct Frame {
   QRectF plot;
@@ -71,9 +73,7 @@ std::vector<Quantity> curvesOf(const ChartRequest& r) {
   if (!r.curves.empty()) return r.curves;
   std::vector<Quantity> all;
   for (const QuantityInfo& q : kQuantities)
-    if (std::any_of(r.store->samples().begin(), r.store->samples().end(),
-                    [&](const Sample& s) { return s.has(q.quantity); }))
-      all.push_back(q.quantity);
+    if (r.store->carries(q.quantity)) all.push_back(q.quantity);
   return all;
 }
 
@@ -102,17 +102,20 @@ int drawLegend(QPainter& p, const std::vector<Quantity>& curves, bool plan, QRec
 void drawTimeAxis(QPainter& p, const Frame& f) {
   const QFontMetrics fm(p.font());
   const qint64 span = f.toMs - f.fromMs;
-  const int fit =
-      std::max(2, int(f.plot.width() / (fm.horizontalAdvance(QStringLiteral("00:00:00")) + 24)));
+  const auto fit = [&](const char* widest) {
+    return std::max(2, int(f.plot.width() / (fm.horizontalAdvance(QLatin1String(widest)) + 24)));
+  };
   qint64 step = kTimeSteps.back();
   for (qint64 s : kTimeSteps)
-    if (span / s <= fit) {
+    if (span / s <= fit(s < 1000 ? "00:00:00.000" : "00:00:00")) {
       step = s;
       break;
     }
   // Round times of the local clock: align to the offset of the view's start.
   const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(f.fromMs).offsetFromUtc()) * 1000;
-  const QString format = step < 60'000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+  const QString format = step < 1000     ? QStringLiteral("HH:mm:ss.zzz")
+                         : step < 60'000 ? QStringLiteral("HH:mm:ss")
+                                         : QStringLiteral("HH:mm");
   qint64 t = ((f.fromMs + offset + step - 1) / step) * step - offset;
   for (; t <= f.toMs; t += step) {
     const double x = f.x(double(t));

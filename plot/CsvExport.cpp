@@ -1,9 +1,11 @@
 #include "plot/CsvExport.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -54,38 +56,72 @@ QString isoLocalTime(qint64 ms) {
   return QString::fromLatin1(IsoStamper()(ms));
 }
 
-QByteArray csvText(const TrendStore& store, qint64 fromMs, qint64 toMs,
-                   const std::vector<Quantity>& columns) {
-  const auto& samples = store.samples();
+namespace {
+
+constexpr qsizetype kFlushBytes = 1 << 20;
+
+// The rows of [fromMs, toMs] (0, 0: the whole store) to out, a buffer at a
+// time; false when out takes fewer bytes than it is given.
+bool writeRows(QIODevice& out, const TrendStore& store, qint64 fromMs, qint64 toMs,
+               const std::vector<Quantity>& columns, const CsvProgress& progress) {
   if (fromMs == 0 && toMs == 0) {
     fromMs = store.firstMs();
     toMs = store.lastMs();
   }
-  const auto lo = std::lower_bound(samples.begin(), samples.end(), fromMs,
-                                   [](const Sample& s, qint64 t) { return s.timeMs < t; });
-  const auto hi = std::upper_bound(lo, samples.end(), toMs,
-                                   [](qint64 t, const Sample& s) { return t < s.timeMs; });
+  const std::size_t lo = store.lowerIndex(fromMs);
+  const std::size_t hi = std::max(lo, store.upperIndex(toMs));
   std::vector<Quantity> shown = columns;
   if (shown.empty()) {
     for (const QuantityInfo& q : kQuantities)
-      if (std::any_of(lo, hi, [&](const Sample& s) { return s.has(q.quantity); }))
-        shown.push_back(q.quantity);
+      if (store.carries(q.quantity, lo, hi)) shown.push_back(q.quantity);
   }
-  QByteArray out = "time";
-  for (Quantity q : shown) out += ',' + QByteArray(info(q).key);
-  out += "\r\n";
-  out.reserve(out.size() + qsizetype(hi - lo) * qsizetype(32 + 12 * shown.size()));
+  QByteArray buffer = "time";
+  for (Quantity q : shown) buffer += ',' + QByteArray(info(q).key);
+  buffer += "\r\n";
+  buffer.reserve(kFlushBytes + 4096);
+  const auto flush = [&] {
+    const bool written = out.write(buffer) == buffer.size();
+    buffer.clear();
+    return written;
+  };
   IsoStamper stamp;
-  for (auto it = lo; it != hi; ++it) {
-    out += stamp(it->timeMs);
+  for (std::size_t i = lo; i < hi; ++i) {
+    buffer += stamp(store.timeAt(i));
     for (Quantity q : shown) {
-      out += ',';
+      buffer += ',';
       // Up to 12 significant digits, "." whatever the locale, no exponent for furnace values.
-      if (it->has(q)) out += QByteArray::number(it->value(q), 'g', 12);
+      if (const double v = store.value(i, q); !std::isnan(v))
+        buffer += QByteArray::number(v, 'g', 12);
     }
-    out += "\r\n";
+    buffer += "\r\n";
+    if (buffer.size() >= kFlushBytes) {
+      if (!flush()) return false;
+      if (progress) progress(i + 1 - lo, hi - lo);
+    }
   }
-  return out;
+  return flush();
+}
+
+}  // namespace
+
+QByteArray csvText(const TrendStore& store, qint64 fromMs, qint64 toMs,
+                   const std::vector<Quantity>& columns) {
+  QByteArray text;
+  QBuffer buffer(&text);
+  buffer.open(QIODevice::WriteOnly);
+  writeRows(buffer, store, fromMs, toMs, columns, {});
+  return text;
+}
+
+bool writeCsv(const QString& path, const TrendStore& store, qint64 fromMs, qint64 toMs,
+              const std::vector<Quantity>& columns, QString* error, const CsvProgress& progress) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      !writeRows(file, store, fromMs, toMs, columns, progress) || !file.commit()) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 bool writeCsv(const QString& path, const QByteArray& text, QString* error) {

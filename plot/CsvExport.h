@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 #include "plot/TrendStore.h"
@@ -17,6 +18,13 @@ namespace calorix::plot {
 // quantity with a value in the range, in kQuantities order.
 QByteArray csvText(const TrendStore& store, qint64 fromMs, qint64 toMs,
                    const std::vector<Quantity>& columns);
+// The same written to path as it is made, a megabyte at a time (a day of the stream is some 300
+// MiB of text), through a temporary file renamed into place. progress (may be empty) hears the
+// rows written and the rows in all.
+using CsvProgress = std::function<void(std::size_t done, std::size_t rows)>;
+bool writeCsv(const QString& path, const TrendStore& store, qint64 fromMs, qint64 toMs,
+              const std::vector<Quantity>& columns, QString* error,
+              const CsvProgress& progress = {});
 // Writes text to path through a temporary file renamed into place, so a failed write leaves any
 // earlier file whole. An existing file is replaced: the caller asks first.
 bool writeCsv(const QString& path, const QByteArray& text, QString* error);

@@ -62,44 +62,52 @@ double plannedAt(const std::vector<PlanPoint>& plan, qint64 timeMs) {
   return before.temperature + f * (next->temperature - before.temperature);
 }
 
-std::vector<LagInterval> lagIntervals(const TrendStore& store, const std::vector<PlanPoint>& plan,
-                                      double marginC) {
-  std::vector<LagInterval> out;
-  if (plan.empty()) return out;
-  struct Point {
-    qint64 t;
-    double excess;  // lag beyond the margin; > 0 lags
-  };
-  bool open = false;
-  bool havePrevious = false;
-  Point previous{};
+const std::vector<LagInterval>& LagFinder::update(const TrendStore& store,
+                                                  const std::vector<PlanPoint>& plan,
+                                                  double marginC) {
+  // Another store, one cleared since, another plan or margin: from the start.
+  if (store.id() != storeId_ || store.size() < done_ || plan != plan_ || marginC != marginC_) {
+    *this = LagFinder();
+    storeId_ = store.id();
+    plan_ = plan;
+    marginC_ = marginC;
+  }
+  if (plan_.empty()) return out_;
   // Where the excess crosses 0 between a and b (of opposite signs), by a straight line.
   auto crossing = [](const Point& a, const Point& b) {
     const double f = a.excess / (a.excess - b.excess);
     return a.t + qint64(std::llround(f * double(b.t - a.t)));
   };
-  for (const Sample& s : store.samples()) {
-    if (!s.has(Quantity::Temperature)) continue;
-    const double planned = plannedAt(plan, s.timeMs);
+  for (; done_ < store.size(); ++done_) {
+    const double temperature = store.value(done_, Quantity::Temperature);
+    if (std::isnan(temperature)) continue;
+    const qint64 t = store.timeAt(done_);
+    const double planned = plannedAt(plan_, t);
     if (std::isnan(planned)) {
-      if (open) out.back().toMs = previous.t;
-      open = havePrevious = false;
+      if (open_) out_.back().toMs = previous_.t;
+      open_ = havePrevious_ = false;
       continue;
     }
-    const Point p{s.timeMs, planned - s.value(Quantity::Temperature) - marginC};
-    if (p.excess > 0 && !open) {
-      const qint64 from = havePrevious ? crossing(previous, p) : p.t;
-      out.push_back({from, p.t});
-      open = true;
-    } else if (p.excess <= 0 && open) {
-      out.back().toMs = crossing(previous, p);
-      open = false;
+    const Point p{t, planned - temperature - marginC_};
+    if (p.excess > 0 && !open_) {
+      const qint64 from = havePrevious_ ? crossing(previous_, p) : p.t;
+      out_.push_back({from, p.t});
+      open_ = true;
+    } else if (p.excess <= 0 && open_) {
+      out_.back().toMs = crossing(previous_, p);
+      open_ = false;
     }
-    if (open) out.back().toMs = p.t;
-    previous = p;
-    havePrevious = true;
+    if (open_) out_.back().toMs = p.t;
+    previous_ = p;
+    havePrevious_ = true;
   }
-  return out;
+  return out_;
+}
+
+std::vector<LagInterval> lagIntervals(const TrendStore& store, const std::vector<PlanPoint>& plan,
+                                      double marginC) {
+  LagFinder finder;
+  return finder.update(store, plan, marginC);
 }
 
 }  // namespace calorix::plot

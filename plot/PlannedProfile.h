@@ -9,6 +9,7 @@
 // minutes the furnace waits, unheated, before stage 1.
 #include <QtGlobal>
 
+#include <cstdint>
 #include <vector>
 
 #include "core/ProgramCodec.h"
@@ -25,6 +26,7 @@ struct PlanStage {
 struct PlanPoint {
   qint64 timeMs;
   double temperature;
+  friend bool operator==(const PlanPoint&, const PlanPoint&) = default;
 };
 
 // The stages of a program as the editor holds it (core/ProgramCodec.h ProgramTable), in run order,
@@ -52,5 +54,28 @@ struct LagInterval {
 // straight lines; samples without a temperature are passed over, and the plan's end ends a stretch.
 std::vector<LagInterval> lagIntervals(const TrendStore& store, const std::vector<PlanPoint>& plan,
                                       double marginC);
+
+// The same kept up as a store grows: each update looks only at the samples
+// appended since the last one (a redraw of a day at line rate does not go
+// through the day again), and starts over for another store, plan or margin.
+class LagFinder {
+ public:
+  const std::vector<LagInterval>& update(const TrendStore& store,
+                                         const std::vector<PlanPoint>& plan, double marginC);
+
+ private:
+  struct Point {
+    qint64 t;
+    double excess;  // lag beyond the margin; > 0 lags
+  };
+  std::uint64_t storeId_ = 0;
+  std::size_t done_ = 0;
+  std::vector<PlanPoint> plan_;
+  double marginC_ = 0;
+  std::vector<LagInterval> out_;
+  bool open_ = false;
+  bool havePrevious_ = false;
+  Point previous_{};
+};
 
 }  // namespace calorix::plot

@@ -68,9 +68,11 @@ void TFormGrafik::exportCsv() {
   if (path.isEmpty()) return;
   drawPendingNow();
   // What is shown: the range on the time axis and the curves switched on.
-  const QByteArray text = plot::csvText(shown_->store, fromMs_, toMs_, columns);
   QString error;
-  if (!plot::writeCsv(path, text, &error)) reportFileError(path, error);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool written = plot::writeCsv(path, shown_->store, fromMs_, toMs_, columns, &error);
+  QApplication::restoreOverrideCursor();
+  if (!written) reportFileError(path, error);
 }
 
 void TFormGrafik::exportSvg() {
@@ -100,32 +102,32 @@ void TFormGrafik::openLog() {
   const QString path = askFile({QString::fromUtf8("Открыть журнал"),
                                 QString::fromUtf8("Журналы (*.txt);;Все файлы (*)"), QString()});
   if (path.isEmpty()) return;
-  plot::LogReadResult read;
+  // Read into a store of its own: a file that cannot be read, or holds no log
+  // line, changes nothing shown.
+  Shown read;
+  plot::LogSummary summary;
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    read = plot::readLog(path);
+    summary = plot::streamLog(path, [&read](const plot::Sample& s) {
+      if (!read.runStart && s.has(plot::Quantity::Temperature))
+        read.runStart = {s.timeMs, s.value(plot::Quantity::Temperature)};
+      read.store.append(s);
+    });
     QApplication::restoreOverrideCursor();
   }
-  // A file that cannot be read, or holds no log line, changes nothing shown.
-  if (!read.error.isEmpty()) {
-    ctx_.messages.show(QString::fromUtf8("Журнал %1 не открыт: %2").arg(path, read.error));
+  if (!summary.error.isEmpty()) {
+    ctx_.messages.show(QString::fromUtf8("Журнал %1 не открыт: %2").arg(path, summary.error));
     return;
   }
-  if (read.samples.empty()) {
+  if (read.store.empty()) {
     ctx_.messages.show(QString::fromUtf8("В файле %1 нет строк журнала (пропущено строк: %2).")
                            .arg(path)
-                           .arg(read.skippedLines));
+                           .arg(summary.skippedLines));
     return;
   }
-  log_.store.clear();
-  log_.runStart.reset();
-  for (const plot::Sample& s : read.samples) {
-    if (!log_.runStart && s.has(plot::Quantity::Temperature))
-      log_.runStart = {s.timeMs, s.value(plot::Quantity::Temperature)};
-    log_.store.append(s);
-  }
+  log_ = std::move(read);
   log_.title = QString::fromUtf8("Журнал %1").arg(QFileInfo(path).fileName());
-  log_.skippedLines = read.skippedLines;
+  log_.skippedLines = summary.skippedLines;
   shown_ = &log_;
   ButtonLive->setEnabled(true);
   showAll();

@@ -74,7 +74,7 @@ void TFormGrafik::addPlan(TrendContent& content) const {
   const std::vector<plot::PlanPoint> plan = plot::plannedProfile(planStages_, startMs, startC);
   content.plan.reserve(plan.size());
   for (const plot::PlanPoint& p : plan) content.plan.emplace_back(double(p.timeMs), p.temperature);
-  for (const plot::LagInterval& lag : plot::lagIntervals(shown_->store, plan, SpinMargin->value()))
+  for (const plot::LagInterval& lag : shown_->lags.update(shown_->store, plan, SpinMargin->value()))
     content.lags.emplace_back(lag.fromMs, lag.toMs);
 }
 

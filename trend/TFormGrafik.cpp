@@ -97,8 +97,15 @@ std::pair<qint64, qint64> TFormGrafik::currentRange() const {
   const plot::TrendStore& store = shown_->store;
   switch (range_) {
     case Range::Follow: {
-      const qint64 last = store.empty() ? QDateTime::currentMSecsSinceEpoch() : store.lastMs();
-      return {last - qint64(SpinMinutes->value()) * kMinuteMs, last};
+      const qint64 span = qint64(SpinMinutes->value()) * kMinuteMs;
+      if (store.empty()) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        return {now - span, now};
+      }
+      // A run younger than the span is shown from its start, growing to the
+      // right; an older one by its last minutes.
+      if (store.lastMs() - store.firstMs() < span) return {store.firstMs(), store.firstMs() + span};
+      return {store.lastMs() - span, store.lastMs()};
     }
     case Range::All: {
       if (store.empty()) {
@@ -184,7 +191,7 @@ void TFormGrafik::showReadout(double atMs) {
     LabelReadout->clear();
     return;
   }
-  const plot::Sample& s = store.samples()[store.indexAt(qint64(atMs))];
+  const plot::Sample s = store.sample(store.indexAt(qint64(atMs)));
   chart_->setCursorTime(s.timeMs);
   QStringList parts;
   parts << QDateTime::fromMSecsSinceEpoch(s.timeMs).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
@@ -198,8 +205,7 @@ void TFormGrafik::showReadout(double atMs) {
 }
 
 void TFormGrafik::updateInfo() {
-  QString text =
-      shown_->title + QString::fromUtf8(": точек %1").arg(shown_->store.samples().size());
+  QString text = shown_->title + QString::fromUtf8(": точек %1").arg(shown_->store.size());
   if (shown_ != &live_) text += QString::fromUtf8(", пропущено строк %1").arg(shown_->skippedLines);
   const QString plan = planInfo();
   if (!plan.isEmpty()) text += QStringLiteral("; ") + plan;

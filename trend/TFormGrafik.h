@@ -75,6 +75,8 @@ class TFormGrafik : public QWidget {
     std::optional<std::pair<qint64, double>> runStart;
     QString title;
     int skippedLines = 0;
+    // The lag stretches, kept up as frames come.
+    mutable plot::LagFinder lags;
   };
   enum class Range { All, Follow, Fixed };
 

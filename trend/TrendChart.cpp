@@ -103,8 +103,10 @@ TrendChart::TrendChart() {
     addSeries(s);
     s->attachAxis(timeAxis_);
     s->attachAxis(info.axis == plot::Axis::Celsius ? celsiusAxis_ : actionAxis_);
-    series_[std::size_t(info.quantity)] = s;
+    legend_[std::size_t(info.quantity)] = s;
   }
+  curves_ = new CurveLayer(this);
+  curves_->setZValue(5);
   plan_ = new QLineSeries(this);
   plan_->setName(QString::fromUtf8("План, °C"));
   QPen planPen(Qt::black);
@@ -142,11 +144,6 @@ void TrendChart::draw(const TrendContent& content) {
   clipToRange(plan, double(fromMs_), double(toMs_));
   for (const QPointF& p : plan) celsius.take(p.y());
 
-  // Every change of an axis range lays out every series again: the series
-  // are emptied first, so that costs nothing, and each is laid out once,
-  // when its new points come.
-  for (QLineSeries* s : series_) s->clear();
-  plan_->clear();
   timeAxis_->setFormat(timeFormat(toMs_ - fromMs_));
   timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(fromMs_),
                       QDateTime::fromMSecsSinceEpoch(toMs_));
@@ -155,9 +152,9 @@ void TrendChart::draw(const TrendContent& content) {
   const auto [aLow, aHigh] = action.padded(0, 100);
   actionAxis_->setRange(aLow, aHigh);
   for (const plot::QuantityInfo& info : plot::kQuantities) {
-    QLineSeries* s = series(info.quantity);
-    s->replace(points[std::size_t(info.quantity)]);
-    s->setVisible(content.shown[std::size_t(info.quantity)] && content.store);
+    const bool shown = content.shown[std::size_t(info.quantity)] && content.store;
+    legend_[std::size_t(info.quantity)]->setVisible(shown);
+    curves_->setCurve(info.quantity, std::move(points[std::size_t(info.quantity)]), shown);
   }
   plan_->replace(plan);
   plan_->setVisible(!plan.empty());
@@ -224,6 +221,8 @@ void TrendChart::setCursorTime(std::optional<qint64> ms) {
 
 void TrendChart::placeOverlay() {
   const QRectF area = plotArea();
+  curves_->setFrame(area, fromMs_, toMs_, {celsiusAxis_->min(), celsiusAxis_->max()},
+                    {actionAxis_->min(), actionAxis_->max()});
   const auto clampX = [&area](double x) { return std::clamp(x, area.left(), area.right()); };
   for (std::size_t i = 0; i < marks_.size(); ++i) {
     const double x = xOfTime(double(markTimes_[i]));

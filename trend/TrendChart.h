@@ -1,9 +1,12 @@
 #pragma once
-// The chart of the trend window: one line series per quantity over clock
-// time (°C on the left axis, power and the actions on the right), the planned
-// profile, and over the plot area the stage marks, the shaded stretches where
-// the furnace lags its plan, and the hover cursor. It draws what it is given
-// for one time range; the window decides the range and when to draw.
+// The chart of the trend window: a curve per quantity over clock time (°C
+// on the left axis, power and the actions on the right) painted into the
+// plot area by a CurveLayer, the planned profile, and over the plot area the
+// stage marks, the shaded stretches where the furnace lags its plan, and the
+// hover cursor. Qt Charts draws the axes, the grid and the legend (a line
+// series per quantity that holds no points stands for its legend entry). It
+// draws what it is given for one time range; the window decides the range
+// and when to draw.
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QGraphicsLineItem>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "plot/TrendStore.h"
+#include "trend/CurveLayer.h"
 
 namespace calorix {
 
@@ -39,7 +43,10 @@ class TrendChart : public QChart {
   // points per pixel column of the plot area.
   void draw(const TrendContent& content);
 
-  QLineSeries* series(plot::Quantity q) const { return series_[std::size_t(q)]; }
+  // The points drawn for q (ms, value), cut at the range's edges, and
+  // whether its curve is switched on.
+  const QList<QPointF>& curve(plot::Quantity q) const { return curves_->points(q); }
+  bool curveShown(plot::Quantity q) const { return curves_->shown(q); }
   QLineSeries* planSeries() const { return plan_; }
   QDateTimeAxis* timeAxis() const { return timeAxis_; }
   int markCount() const { return int(marks_.size()); }
@@ -56,7 +63,8 @@ class TrendChart : public QChart {
   void placeOverlay();
   void setAxisRanges(const TrendContent& content);
 
-  std::array<QLineSeries*, plot::kQuantityCount> series_{};
+  std::array<QLineSeries*, plot::kQuantityCount> legend_{};
+  CurveLayer* curves_ = nullptr;
   QLineSeries* plan_ = nullptr;
   QDateTimeAxis* timeAxis_ = nullptr;
   QValueAxis* celsiusAxis_ = nullptr;

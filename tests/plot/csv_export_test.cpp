@@ -1,5 +1,6 @@
 // The CSV of a known trend: what another tool reads from it.
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
@@ -9,6 +10,7 @@
 
 #include "core/NumberText.h"
 #include "plot/CsvExport.h"
+#include "plot/LogReader.h"
 
 using namespace calorix;
 using namespace calorix::plot;
@@ -121,6 +123,45 @@ TEST(CsvExport, StampsFollowTheZoneAcrossAClockChange) {
   }
   EXPECT_TRUE(rows[7].startsWith(QLatin1String("2026-03-29T03:00:00.000+02:00")))
       << rows[7].toStdString();
+  if (tzBefore.isNull())
+    qunsetenv("TZ");
+  else
+    qputenv("TZ", tzBefore);
+}
+
+// Logs read back export as they always have, byte for byte: the logs under
+// tests/plot/data (the stream at line rate, a PID-window run, a Пуск run
+// through midnight) against the CSV made of them before the store was made
+// compact and the reader streaming. Written whole or as it is made, the same.
+TEST(CsvExport, LogsExportByteForByteAsBefore) {
+  const QByteArray tzBefore = qgetenv("TZ");
+  qputenv("TZ", "Europe/Berlin");
+  const QDir data(QStringLiteral(CALORIX_SOURCE_DIR "/tests/plot/data"));
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("2026/03/05")));
+  // Each under the name the console gave it: the time it was started.
+  const std::pair<const char*, const char*> logs[] = {
+      {"stream", "12_03_07"}, {"pid_run", "09_05_03"}, {"pusk_work", "23_58_00"}};
+  for (const auto& [name, started] : logs) {
+    SCOPED_TRACE(name);
+    const QString path = dir.filePath(QStringLiteral("2026/03/05/%1 Data.txt").arg(started));
+    ASSERT_TRUE(QFile::copy(data.filePath(QLatin1String(name) + QStringLiteral(".txt")), path));
+    QFile csv(data.filePath(QLatin1String(name) + QStringLiteral(".csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray expected = csv.readAll();
+
+    TrendStore store;
+    const LogSummary read = streamLog(path, [&store](const Sample& s) { store.append(s); });
+    ASSERT_TRUE(read.error.isEmpty()) << read.error.toStdString();
+    EXPECT_EQ(read.skippedLines, 0);
+    EXPECT_TRUE(csvText(store, 0, 0, {}) == expected);
+    QString error;
+    const QString written = dir.filePath(QLatin1String(name) + QStringLiteral(".csv"));
+    ASSERT_TRUE(writeCsv(written, store, 0, 0, {}, &error)) << error.toStdString();
+    QFile out(written);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(out.readAll() == expected);
+  }
   if (tzBefore.isNull())
     qunsetenv("TZ");
   else

@@ -3,6 +3,7 @@
 // line), drawn from the run's first frame at its temperature, the lag
 // beyond the margin shaded.
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QDoubleSpinBox>
 #include <QSpinBox>
 
@@ -44,12 +45,14 @@ TEST_F(TrendPlanTest, ReadBeforeTheRunTheProgramIsPlannedFromTheRunsFirstFrame) 
   EXPECT_DOUBLE_EQ(plan()->at(0).x(), double(first.timeMs));
   EXPECT_DOUBLE_EQ(plan()->at(0).y(), first.value(Quantity::Temperature));
   // Heating at 10 °C/min towards 400 °C, as the program's first stage says;
-  // drawn up to the end of the view (the newest frame), where it has got to.
+  // drawn up to the end of the view (the young run is followed from its
+  // start, ten minutes across), where it has got to.
   const std::vector<plot::PlanPoint> expected = plot::plannedProfile(
       plot::planStages(furnaceProgram()), first.timeMs, first.value(Quantity::Temperature));
   ASSERT_EQ(expected.size(), 5u);
   EXPECT_EQ(expected[1].temperature, 400);
-  const qint64 last = c.trend->liveStore().lastMs();
+  const qint64 last = c.trend->chart().timeAxis()->max().toMSecsSinceEpoch();
+  EXPECT_EQ(last, first.timeMs + 10 * 60'000);
   ASSERT_EQ(plan()->count(), 2);
   EXPECT_DOUBLE_EQ(plan()->at(1).x(), double(last));
   EXPECT_NEAR(plan()->at(1).y(),

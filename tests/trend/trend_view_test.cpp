@@ -4,6 +4,7 @@
 #include <QDateTimeAxis>
 #include <QImage>
 #include <QLabel>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -28,7 +29,7 @@ class TrendViewTest : public ::testing::Test {
     QDateTimeAxis* axis = c.trend->chart().timeAxis();
     return {axis->min().toMSecsSinceEpoch(), axis->max().toMSecsSinceEpoch()};
   }
-  const std::vector<plot::Sample>& samples() { return c.trend->liveStore().samples(); }
+  plot::TrendStore::Samples samples() { return c.trend->liveStore().samples(); }
   QPoint plotPoint(double fraction) {
     const QRectF area = c.trend->chart().plotArea();
     return view->mapFromScene(c.trend->chart().mapToScene(
@@ -44,12 +45,20 @@ class TrendViewTest : public ::testing::Test {
   TrendChartView* view = nullptr;
 };
 
-TEST_F(TrendViewTest, FollowShowsTheLastMinutesUpToTheNewestFrame) {
+TEST_F(TrendViewTest, FollowShowsAYoungRunFromItsStartAndAnOlderOneUpToTheNewestFrame) {
   auto* follow = c.control<QCheckBox>(c.trend, "CheckBoxSledit");
   ASSERT_TRUE(follow->isChecked());
-  const auto [from, to] = axisRange();
-  EXPECT_EQ(to, samples().back().timeMs);
+  // Two minutes of frames in a ten-minute span: from the first frame on, not
+  // squeezed against the right edge.
+  auto [from, to] = axisRange();
+  EXPECT_EQ(from, samples().front().timeMs);
   EXPECT_EQ(to - from, 10 * 60 * 1000);
+  // A one-minute span: the last minute up to the newest frame, and on with it.
+  c.control<QSpinBox>(c.trend, "SpinMinutes")->setValue(1);
+  c.trend->drawPendingNow();
+  std::tie(from, to) = axisRange();
+  EXPECT_EQ(to, samples().back().timeMs);
+  EXPECT_EQ(to - from, 60 * 1000);
   c.timerPid().tick();
   c.trend->drawPendingNow();
   EXPECT_EQ(axisRange().second, samples().back().timeMs);
@@ -89,17 +98,17 @@ TEST_F(TrendViewTest, ABandZoomsToItsStretchAndADragPansByThePointersTravel) {
   // The curves run from edge to edge, cut there at the value between the
   // frames either side (the chart would not draw a segment to a point beyond
   // its axis as a straight line).
-  QLineSeries* temperature = c.trend->chart().series(Quantity::Temperature);
-  ASSERT_GE(temperature->count(), 2);
-  EXPECT_DOUBLE_EQ(temperature->at(0).x(), double(bFrom));
-  EXPECT_DOUBLE_EQ(temperature->at(temperature->count() - 1).x(), double(bTo));
+  const QList<QPointF>& temperature = c.trend->chart().curve(Quantity::Temperature);
+  ASSERT_GE(temperature.size(), 2);
+  EXPECT_DOUBLE_EQ(temperature.at(0).x(), double(bFrom));
+  EXPECT_DOUBLE_EQ(temperature.at(temperature.size() - 1).x(), double(bTo));
   const std::size_t before = c.trend->liveStore().indexAt(bFrom);
-  const plot::Sample& a = samples()[before];
-  const plot::Sample& b = samples()[before + 1];
+  const plot::Sample a = samples()[before];
+  const plot::Sample b = samples()[before + 1];
   const double expected = a.value(Quantity::Temperature) +
                           (b.value(Quantity::Temperature) - a.value(Quantity::Temperature)) *
                               double(bFrom - a.timeMs) / double(b.timeMs - a.timeMs);
-  EXPECT_NEAR(temperature->at(0).y(), expected, 1e-6);
+  EXPECT_NEAR(temperature.at(0).y(), expected, 1e-6);
 
   // Dragging to the right by a tenth of the plot shows what came a tenth earlier.
   const double bSpan = double(bTo - bFrom);
@@ -124,7 +133,7 @@ TEST_F(TrendViewTest, HoverReadsOutEveryValueOfTheFrameUnderThePointer) {
                    Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(view->viewport(), &move);
   const qint64 at = qint64(c.trend->chart().timeAtX(c.trend->chart().plotArea().center().x()));
-  const plot::Sample& s = samples()[c.trend->liveStore().indexAt(at)];
+  const plot::Sample s = samples()[c.trend->liveStore().indexAt(at)];
   const QString text = c.control<QLabel>(c.trend, "LabelReadout")->text();
   EXPECT_TRUE(text.contains(QDateTime::fromMSecsSinceEpoch(s.timeMs).toString("HH:mm:ss")))
       << text.toStdString();

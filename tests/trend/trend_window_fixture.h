@@ -72,7 +72,7 @@ class TrendConsole {
   }
   int points(plot::Quantity q) {
     trend->drawPendingNow();
-    return int(trend->chart().series(q)->count());
+    return int(trend->chart().curve(q).size());
   }
 
   ConsoleHarness h;

@@ -37,7 +37,7 @@ TEST(TrendWindowTest, FramesOfAPidRunReachTheChartAndStayWhileHidden) {
   for (const plot::Sample& s : c.trend->liveStore().samples())
     EXPECT_EQ(s.source, plot::Source::PidRun);
   // The emulator's furnace heats from the room: real temperatures, not zeros.
-  const QPointF last = c.trend->chart().series(Quantity::Temperature)->at(3);
+  const QPointF last = c.trend->chart().curve(Quantity::Temperature).at(3);
   EXPECT_GT(last.y(), 0.0);
   // Frames four seconds apart on the clock.
   const auto& samples = c.trend->liveStore().samples();
@@ -78,7 +78,7 @@ TEST(TrendWindowTest, CurveSwitchesEmptyAndRefillTheirSeries) {
   QTest::mouseClick(power, Qt::LeftButton, {}, QPoint(5, power->height() / 2));
   EXPECT_EQ(c.points(Quantity::PAction), 3);
   EXPECT_EQ(c.points(Quantity::HeaterPower), 0);
-  EXPECT_FALSE(c.trend->chart().series(Quantity::HeaterPower)->isVisible());
+  EXPECT_FALSE(c.trend->chart().curveShown(Quantity::HeaterPower));
 }
 
 // The bytes the emulator receives over a run of a few cycles, with the trend
