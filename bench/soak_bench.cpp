@@ -20,12 +20,15 @@
 #include <cstring>
 #include <vector>
 
+#include "core/ByteCodec.h"
 #include "core/Clock.h"
 #include "core/ControllerMap.h"
 #include "core/Cp1251.h"
 #include "core/LocalTimeZone.h"
+#include "core/NumberText.h"
 #include "link/Link.h"
 #include "link/MemoryPort.h"
+#include "plot/PuskWorkLog.h"
 #include "sim/Controller.h"
 #include "sim/FurnaceFirmware.h"
 
@@ -117,15 +120,18 @@ int main(int argc, char** argv) {
     link.SendPanelKey(panelKey::kPuskStop);
     link.clock().sleepMs(50);
     link.RdPidFrame();
-    link.WriteDataLog(QString::fromUtf8("Данные работы "));
-    link.WriteDataLog(QString::fromUtf8(
-        "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
+    link.WriteDataLog(plot::pusklog::title());
+    link.WriteDataLog(plot::pusklog::columns());
     linesWritten += 2;
     for (int cycle = 1; cycle <= kCyclesPerRun; ++cycle) {
       clock.advance(kCycleMs);
       link.RdPidFrame();
       link.MakeTimeStamps();
-      link.WriteDataLog(QString::number(cycle) + QStringLiteral("  ;  ") + link.LineStamp());
+      const auto& mirror = link.RamMirror();
+      link.WriteDataLog(plot::pusklog::line(
+          decimalText(cycle), link.LineStamp(), decimalText(mirror[ram::kProgramNumber]),
+          decimalText(mirror[ram::kStageNumber]),
+          generalText(ctl::fromFraction8(ctl::le32s(&mirror[ram::kTemperature])))));
       ++linesWritten;
     }
     link.SendPanelKey(panelKey::kPuskStop);

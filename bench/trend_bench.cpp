@@ -55,22 +55,25 @@ double medianMs(int runs, const std::function<void()>& f) {
   return times[times.size() / 2];
 }
 
-// A run that heats to 900 °C and holds, with every quantity a PID frame carries.
+// A run that heats to 900 °C and holds, with every quantity a PID frame carries, each in the
+// controller's own steps (1/256 °C, 1/65536 of an action, whole per cent).
 Sample runSample(int i, qint64 periodMs, bool stream) {
+  const auto degrees = [](double v) { return std::round(v * 256) / 256; };
+  const auto action = [](double v) { return std::round(v * 65536) / 65536; };
   Sample s;
   s.timeMs = kStart + i * periodMs;
   const double minutes = double(i) * double(periodMs) / 60'000.0;
-  const double t = std::min(20 + 5 * minutes, 900.0) + std::sin(i * 0.01);
+  const double t = degrees(std::min(20 + 5 * minutes, 900.0) + std::sin(i * 0.01));
   s.set(Quantity::Temperature, t);
   s.set(Quantity::HeaterPower, std::fmod(i * 7.0, 100));
-  s.set(Quantity::PAction, std::sin(i * 0.003) * 50);
-  s.set(Quantity::IAction, std::cos(i * 0.002) * 30);
-  s.set(Quantity::DAction, std::sin(i * 0.05) * 5);
+  s.set(Quantity::PAction, action(std::sin(i * 0.003) * 50));
+  s.set(Quantity::IAction, action(std::cos(i * 0.002) * 30));
+  s.set(Quantity::DAction, action(std::sin(i * 0.05) * 5));
   s.set(Quantity::TotalAction, std::fmod(i * 3.0, 250));
-  s.set(Quantity::Error, std::sin(i * 0.01) * 3);
+  s.set(Quantity::Error, degrees(std::sin(i * 0.01) * 3));
   if (!stream) {
     s.set(Quantity::TempCorrected, t - 1);
-    s.set(Quantity::HeatingSpeed, 5 + std::sin(i * 0.02));
+    s.set(Quantity::HeatingSpeed, degrees(5 + std::sin(i * 0.02)));
     s.set(Quantity::SetSpeed, 5);
     s.program = 2;
     s.stage = 1 + int(minutes / 180);

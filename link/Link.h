@@ -25,7 +25,7 @@
 //    status 1 "ошибка 1 - нет связи с Корундом"; DrainPort, PurgePort.
 //  - Files: WriteNote (a window's note: ProtocolLine := text, then
 //    WriteProtocol), WriteProtocol, WriteProtocolDirect, OpenDataLog,
-//    CloseDataLog, WriteDataLog, WriteDataLine, MakeTimeStamps with
+//    CloseDataLog, WriteDataLog, MakeTimeStamps with
 //    LineStamp() / ProtStamp().
 //  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
 // A view points into the link's own buffer: the next exchange may change what
@@ -150,7 +150,6 @@ class Link {
   void CloseDataLog() { trace_.CloseDataLog(); }
   bool dataLogOpen() const { return trace_.dataLogOpen(); }
   void WriteDataLog(const QString& line) { trace_.WriteDataLog(line); }
-  void WriteDataLine(const std::array<QString, 8>& fields) { trace_.WriteDataLine(fields); }
   void MakeTimeStamps() { trace_.MakeTimeStamps(); }
   QString dataDir() const { return trace_.dataDir(); }
   QString protocolDir() const { return trace_.protocolDir(); }

@@ -180,21 +180,6 @@ void TraceFiles::WriteDataLog(const QString& line) {
   if (dataLog_.isOpen()) appendLine(dataLog_, line);
 }
 
-void TraceFiles::WriteDataLine(const std::array<QString, 8>& fields) {
-  MakeTimeStamps();
-  QString line = lineStamp_;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    QString text = fields[i];
-    // EditPUV, EditDUV, EditIUV: the first decimal point becomes a comma.
-    if (i >= 1 && i <= 3) {
-      const qsizetype dot = text.indexOf(QLatin1Char('.'));
-      if (dot >= 0) text[dot] = QLatin1Char(',');
-    }
-    line += QStringLiteral(" ; ") + text;
-  }
-  WriteDataLog(line);
-}
-
 // ---- stamps ---------------------------------------------------------------
 
 void TraceFiles::MakeFileStamp() {

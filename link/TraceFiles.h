@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -47,10 +46,6 @@ class TraceFiles {
   bool dataLogOpen() const { return dataLog_.isOpen(); }
   // One line (CR LF added) appended to the data log; nothing when it is closed.
   void WriteDataLog(const QString& line);
-  // The telemetry line: LineStamp, then " ; " before each of the eight texts
-  // (EditTempTP, EditPUV, EditDUV, EditIUV, EditAllUV, EditTecErr, EditSumErr,
-  // EditPN); the first "." of texts 2..4 becomes ",".
-  void WriteDataLine(const std::array<QString, 8>& fields);
 
   void MakeFileStamp();
   void MakeTimeStamps();

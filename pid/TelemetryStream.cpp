@@ -33,6 +33,12 @@ class StepTimer {
   QElapsedTimer timer_;
 };
 
+// One line of the telemetry log, stamped now.
+void WriteDataLine(Link& link, const plot::streamlog::Values& texts) {
+  link.MakeTimeStamps();
+  link.WriteDataLog(plot::streamlog::line(link.LineStamp(), texts));
+}
+
 }  // namespace
 
 TelemetryStream::TelemetryStream(WindowContext& context, StreamView view, QObject* parent)
@@ -173,10 +179,7 @@ void TelemetryStream::showAndLog() {
   {
     StepTimer t(figures_.logNs);
     // The line takes the texts the fields show now.
-    Link& link = ctx_.link;
-    link.MakeTimeStamps();
-    link.WriteDataLog(
-        plot::streamlog::line(link.LineStamp(), pid::streamLogTexts(view_.fieldText)));
+    WriteDataLine(ctx_.link, pid::streamLogTexts(view_.fieldText));
   }
   ++figures_.framesLogged;
 }

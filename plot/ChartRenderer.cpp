@@ -234,8 +234,9 @@ void renderChart(QPainter& p, const ChartRequest& r) {
   Scale celsius{HUGE_VAL, -HUGE_VAL, f.plot.top(), f.plot.bottom()};
   Scale action = celsius;
   bool anyAction = false;
+  const TrendStore::ViewColumns viewColumns = store.viewColumns(f.fromMs, f.toMs, columns);
   for (std::size_t i = 0; i < curves.size(); ++i) {
-    points[i] = store.view(curves[i], f.fromMs, f.toMs, columns);
+    points[i] = store.view(curves[i], viewColumns);
     Scale& s = info(curves[i]).axis == Axis::Celsius ? celsius : action;
     anyAction = anyAction || info(curves[i]).axis == Axis::Action;
     for (const QPointF& pt : points[i]) {

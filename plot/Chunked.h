@@ -9,7 +9,7 @@
 
 namespace calorix::plot {
 
-template <class T, int kShift = 14>
+template <class T, int kShift = 12>
 class Chunked {
  public:
   static constexpr std::size_t kChunk = std::size_t(1) << kShift;

@@ -12,16 +12,18 @@ namespace calorix::plot {
 // whole (by sample index, in order), and the pyramid of its extremes.
 struct TrendStore::Column {
   Chunked<std::uint32_t> words;
-  std::vector<std::pair<std::size_t, double>> aside;
+  std::vector<double> aside;                        // by the number in their words
+  std::vector<std::pair<std::size_t, double>> far;  // beyond the numbers: by sample index
   Extremes extremes;
   std::size_t present = 0;
 
   std::uint32_t word(std::size_t i) const { return words[i]; }
   double valueOf(std::uint32_t w, std::size_t i) const {
     if (word::isFloat(w)) return double(std::bit_cast<float>(w));
-    if (w != word::kKeptAside) return word::decode(w);
+    if (!word::isAside(w)) return word::decode(w);
+    if (const std::size_t k = word::asideNumber(w)) return aside[k - 1];
     const auto it =
-        std::lower_bound(aside.begin(), aside.end(), i,
+        std::lower_bound(far.begin(), far.end(), i,
                          [](const auto& kept, std::size_t at) { return kept.first < at; });
     return it->second;
   }
@@ -34,9 +36,12 @@ struct TrendStore::Column {
     const std::size_t i = words.size();
     if (const auto w = word::encode(v)) {
       words.push_back(*w);
+    } else if (aside.size() < word::kMaxAside) {
+      aside.push_back(v);
+      words.push_back(word::asideWord(aside.size()));
     } else {
-      words.push_back(word::kKeptAside);
-      aside.emplace_back(i, v);
+      words.push_back(word::kKeptFar);
+      far.emplace_back(i, v);
     }
     if (!std::isnan(v)) ++present;
     extremes.grew(words.size(), *this);

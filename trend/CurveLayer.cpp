@@ -39,8 +39,12 @@ void CurveLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidg
   painter->setClipRect(area_);
   const double xScale = area_.width() / double(toMs_ - fromMs_);
   // Line segments rather than one polyline: the raster engine strokes a long
-  // zigzag polyline as one polygon, many times slower.
+  // zigzag polyline as one polygon, many times slower. A curve with more
+  // points than pixels across is a column of extremes a pixel: drawn one
+  // pixel wide without smoothing, which the raster engine does many times
+  // faster and which looks the same at that density.
   QVarLengthArray<QLineF, 4096> segments;
+  const bool smooth = painter->testRenderHint(QPainter::Antialiasing);
   for (const plot::QuantityInfo& info : plot::kQuantities) {
     const Curve& c = curves_[std::size_t(info.quantity)];
     if (!c.shown || c.points.isEmpty()) continue;
@@ -50,7 +54,11 @@ void CurveLayer::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidg
       return QPointF(area_.left() + (p.x() - double(fromMs_)) * xScale,
                      area_.bottom() - (p.y() - r.low) * yScale);
     };
-    painter->setPen(c.pen);
+    const bool dense = double(c.points.size()) > area_.width();
+    painter->setRenderHint(QPainter::Antialiasing, smooth && !dense);
+    QPen pen = c.pen;
+    if (dense) pen.setWidth(0);
+    painter->setPen(pen);
     if (c.points.size() == 1) {
       painter->drawPoint(at(c.points.front()));
       continue;

@@ -131,9 +131,12 @@ void TrendChart::draw(const TrendContent& content) {
   Span celsius;
   Span action;
   std::array<QList<QPointF>, plot::kQuantityCount> points;
+  const plot::TrendStore::ViewColumns viewColumns =
+      content.store ? content.store->viewColumns(fromMs_, toMs_, columns)
+                    : plot::TrendStore::ViewColumns{};
   for (const plot::QuantityInfo& info : plot::kQuantities) {
     if (!content.shown[std::size_t(info.quantity)] || !content.store) continue;
-    const std::vector<QPointF> view = content.store->view(info.quantity, fromMs_, toMs_, columns);
+    const std::vector<QPointF> view = content.store->view(info.quantity, viewColumns);
     QList<QPointF>& list = points[std::size_t(info.quantity)];
     list = QList<QPointF>(view.begin(), view.end());
     clipToRange(list, double(fromMs_), double(toMs_));

@@ -217,17 +217,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RollOver,
                          ::testing::Values(RollCase{999999, false}, RollCase{1000063, false},
                                            RollCase{1000064, true}, RollCase{1000200, true}));
 
-TEST(DataLog, TelemetryLineTurnsTheFirstPointOfThreeFieldsIntoAComma) {
-  ScriptLink s;
-  s.start(true);
-  setWallTime(s, QTime(10, 15, 30, 0));
-  s.link().OpenDataLog();
-  const QString path = s.link().dataLogPath();
-  s.link().WriteDataLine({"1.5", "1.5.3", "2.0", "-3.25", "4.5", "6.7", "8.9", "10"});
-  EXPECT_EQ(s.fileBytes(path),
-            crlf({"10:15:30  ; 1.5 ; 1,5.3 ; 2,0 ; -3,25 ; 4.5 ; 6.7 ; 8.9 ; 10"}));
-}
-
 TEST(DataLog, ReopeningClosesTheOldLogAndNeverOverwritesIt) {
   ScriptLink s;
   s.start(true);

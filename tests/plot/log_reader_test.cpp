@@ -1,7 +1,7 @@
 // The three data logs read back, each written by the console's own writers:
 // the PID run log by the PID window's line builders, the Пуск work log by a
 // Пуск run of the whole console, the telemetry log by the stream's decoder
-// and WriteDataLine; then the same bytes spoiled the ways files get spoiled.
+// and line builder; then the same bytes spoiled the ways files get spoiled.
 #include <QDir>
 #include <QFile>
 #include <QTest>

@@ -14,6 +14,7 @@
 #include "core/NumberText.h"
 #include "pid/PidFrameDecode.h"
 #include "pid/StreamFrameDecode.h"
+#include "plot/StreamLog.h"
 #include "tests/support/LinkHarness.h"
 
 namespace calorix::testing {
@@ -124,7 +125,9 @@ inline QString writeStreamLog(LogWriter& w, int n) {
     *at(ram::kHeaterPower) = 60;
     const auto rows = pid::decodeStreamFrame(pid::StreamFrame(frame));
     w.h.clock().advance(sf::kLineRateMs);
-    w.h.link().WriteDataLine(pid::streamLogTexts(pid::lookupIn(rows)));
+    w.h.link().MakeTimeStamps();
+    w.h.link().WriteDataLog(
+        plot::streamlog::line(w.h.link().LineStamp(), pid::streamLogTexts(pid::lookupIn(rows))));
   }
   return w.close();
 }

@@ -118,6 +118,16 @@ TEST(LagIntervals, StretchesBeginAndEndWhereTheLagCrossesTheMargin) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.margin);
     EXPECT_EQ(lagIntervals(store, plan, c.margin), c.expected);
+    // Kept up frame by frame (a stretch still open when the next frames come), the same.
+    TrendStore growing;
+    LagFinder finder;
+    for (int i = 0; i < 12; ++i) {
+      growing.append(temperatureAt(i * 10'000, temperatures[i]));
+      finder.update(growing, plan, c.margin);
+    }
+    EXPECT_EQ(finder.update(growing, plan, c.margin), c.expected);
+    // Another store starts over.
+    EXPECT_EQ(finder.update(TrendStore(), plan, c.margin), std::vector<LagInterval>{});
   }
   EXPECT_TRUE(lagIntervals(store, {}, 5).empty());
 }

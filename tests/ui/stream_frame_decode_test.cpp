@@ -10,6 +10,7 @@
 #include "core/NumberText.h"
 #include "link/Link.h"
 #include "pid/StreamFrameDecode.h"
+#include "plot/StreamLog.h"
 #include "tests/support/ScriptPeer.h"
 
 namespace calorix::pid {
@@ -116,7 +117,9 @@ TEST(StreamFrame, DataLogLineTakesItsEightFieldsInOrderWithCommasInTheActions) {
       .put(ram::kHeaterPower, {9})
       .put(ram::kSigns, {ctl::sign::kDUV});
   s.link().OpenDataLog();
-  s.link().WriteDataLine(streamLogTexts(lookupIn(decodeStreamFrame(f.bytes))));
+  s.link().MakeTimeStamps();
+  s.link().WriteDataLog(plot::streamlog::line(
+      s.link().LineStamp(), streamLogTexts(lookupIn(decodeStreamFrame(f.bytes)))));
   const QString line = s.fileText(s.link().dataLogPath());
   // After the stamp "HH:MM:SS ".
   EXPECT_EQ(line.mid(9), QStringLiteral(" ; 300 ;  2,25 ; - 1,00 ;  0,50 ; 7 ; 3 ; 4 ; 9\r\n"));
