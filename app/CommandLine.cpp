@@ -69,7 +69,8 @@ CommandLine parseCommandLine(const QStringList& args) {
                          .arg(text);
       else
         line.telemetryMs = ms;
-    } else if (name == QStringLiteral("--furnace-rate") || name == QStringLiteral("--furnace-lag") ||
+    } else if (name == QStringLiteral("--furnace-rate") ||
+               name == QStringLiteral("--furnace-lag") ||
                name == QStringLiteral("--furnace-dead-time")) {
       QString text;
       takeValue(text);

@@ -1,9 +1,9 @@
 #pragma once
 // The console's command line. Qt's own options (-platform, ...) are taken out
 // by QApplication before this sees the arguments.
-#include <QString>
 #include <QList>
 #include <QPair>
+#include <QString>
 #include <QStringList>
 
 #include <optional>

@@ -42,7 +42,8 @@ double Furnace::roomC() const {
 }
 
 double Furnace::lossRate(double t) const {
-  return conductionPerS_ * (t - params_.roomC) + radiationPerS_ * (fourth(t) - fourth(params_.roomC));
+  return conductionPerS_ * (t - params_.roomC) +
+         radiationPerS_ * (fourth(t) - fourth(params_.roomC));
 }
 
 double Furnace::lossSlope(double t) const {

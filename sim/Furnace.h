@@ -33,7 +33,7 @@ struct FurnaceParams {
   double roomC = 22.0;      // mean room temperature
   double roomDriftC = 0.6;  // amplitude of the slow room drift
   double roomDriftPeriodS = 4 * 3600.0;
-  double maxRateCPerMin = 20.0;      // heating rate at full power with the chamber at room temperature
+  double maxRateCPerMin = 20.0;  // heating rate at full power with the chamber at room temperature
   double fullPowerSteadyC = 1200.0;  // where full power levels off
   // Share of the losses at fullPowerSteadyC that goes by conduction (linear in
   // the temperature rise); the rest is radiation (fourth power of the absolute

@@ -9,8 +9,8 @@ namespace calorix::sim {
 
 QString simUsage() {
   return QStringLiteral(
-      "usage: calorix-sim [--link PATH] [--state FILE] [--sim-speed N] [--cycle-ms N] "
-      "[--telemetry-ms N]\n       %1")
+             "usage: calorix-sim [--link PATH] [--state FILE] [--sim-speed N] [--cycle-ms N] "
+             "[--telemetry-ms N]\n       %1")
       .arg(furnaceUsage());
 }
 

@@ -12,11 +12,11 @@ namespace {
 
 TEST(SimCommandLine, TakesEveryOption) {
   QString error;
-  const auto line = parseSimCommandLine({"--link", "/tmp/l", "--state", "/tmp/s.bin", "--sim-speed",
-                                         "60", "--cycle-ms", "1000", "--telemetry-ms", "25",
-                                         "--furnace-rate", "35.5", "--furnace-lag", "240",
-                                         "--furnace-dead-time", "0"},
-                                        &error);
+  const auto line =
+      parseSimCommandLine({"--link", "/tmp/l", "--state", "/tmp/s.bin", "--sim-speed", "60",
+                           "--cycle-ms", "1000", "--telemetry-ms", "25", "--furnace-rate", "35.5",
+                           "--furnace-lag", "240", "--furnace-dead-time", "0"},
+                          &error);
   ASSERT_TRUE(line) << error.toStdString();
   EXPECT_EQ(line->linkPath, "/tmp/l");
   EXPECT_EQ(line->statePath, "/tmp/s.bin");

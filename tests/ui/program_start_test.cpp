@@ -66,7 +66,7 @@ TEST(CommandLineTest, UnusableLinesAreRefused) {
       {"--simulate", "--sim-speed", "nan"},
       {"--sim-speed", "2"},  // simulator option without --simulate
       {"--state", "s.bin"},
-      {"--telemetry-ms", "100"},                 // only for the simulator
+      {"--telemetry-ms", "100"},  // only for the simulator
       {"--furnace-dead-time", "30"},
       {"--simulate", "--telemetry-ms", "24"},    // faster than the line
       {"--simulate", "--telemetry-ms", "25.5"},  // whole milliseconds
