@@ -58,6 +58,10 @@ Loop closedLoop(const sim::FurnaceParams& p, const testing::PidCubics& cubics) {
   run.cubics = cubics;
   run.maxSeconds = 4 * 3600;
   const testing::FurnaceRecord r = runFurnace(run);
+  if (qEnvironmentVariableIsSet("CALORIX_TUNE_DUMP"))
+    for (std::size_t k = 0; k < r.t.size(); k += 15)
+      std::printf("    t %6.0f  T %7.2f  SP %7.2f  u %3.0f\n", r.t[k], r.temperature[k],
+                  r.setPoint[k], r.power[k]);
   Loop l;
   for (std::size_t k = 1; k < r.t.size(); ++k) {
     const double e = r.temperature[k] - r.setPoint[k];
@@ -96,7 +100,9 @@ int main(int argc, char** argv) {
   const Plant plants[] = {
       {"small, quick", 40, 20, 5}, {"mid-size", 30, 60, 15}, {"large, slow", 30, 180, 40}};
   std::printf("tuning bench, rule %s\n", qPrintable(rule));
+  const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("abc");
   for (const Plant& plant : plants) {
+    if (!only.contains(QChar('a' + int(&plant - plants)))) continue;
     sim::FurnaceParams p;
     p.maxRateCPerMin = plant.rate;
     p.chamberLagS = plant.lag;
@@ -141,6 +147,9 @@ int main(int argc, char** argv) {
           100 * (b.band.fopdt.tauS / truth.tauS - 1), b.band.fitPercent, b.proposed->kp,
           b.proposed->ki, b.proposed->kd);
     }
+    if (qEnvironmentVariableIsSet(
+            "CALORIX_TUNE_DUMP"))  // the whole proposal, as calorix-cli prints it
+      std::printf("%s\n", qPrintable(tuning::tuneText(r)));
     const Loop factory = closedLoop(p, testing::kFactoryCubics);
     const Loop proposed = closedLoop(p, wordsOf(r));
     std::printf("  closed loop    IAE °C·min  overshoot °C  swing end of hold 600 / 900 °C\n");

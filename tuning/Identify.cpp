@@ -156,12 +156,10 @@ Fit fitBalance(const std::vector<Stretch>& stretches, double dead, double lag, i
   return f;
 }
 
-// How well the balance foretells a band's measurements from where each visit
-// to the band began.
-double bandFit(const HeatBalance& p, const std::vector<Stretch>& stretches, double from,
-               double to) {
-  double sse = 0, sum = 0, sum2 = 0;
-  int count = 0;
+// The visits of the stretches to a band, each foretold from where it began.
+std::vector<BandVisit> visitsOf(const HeatBalance& p, const std::vector<Stretch>& stretches,
+                                double from, double to) {
+  std::vector<BandVisit> visits;
   for (const Stretch& s : stretches) {
     const std::vector<double> x = lagged(s, p.deadS, p.lagS);
     std::size_t k = 0;
@@ -170,9 +168,10 @@ double bandFit(const HeatBalance& p, const std::vector<Stretch>& stretches, doub
         ++k;
         continue;
       }
+      BandVisit v;
       double model = s.temp[k];
       for (; k < s.t.size() && s.temp[k] >= from && s.temp[k] < to; ++k) {
-        if (k > 0 && s.temp[k - 1] >= from && s.temp[k - 1] < to) {
+        if (!v.t.empty()) {
           const double dt = s.t[k] - s.t[k - 1];
           const int n = std::max(1, int(std::ceil(dt)));
           for (int i = 0; i < n; ++i) {
@@ -180,13 +179,29 @@ double bandFit(const HeatBalance& p, const std::vector<Stretch>& stretches, doub
             model += dt / n * (p.b * xi - p.loss(model));
           }
         }
-        sse += (s.temp[k] - model) * (s.temp[k] - model);
-        sum += s.temp[k];
-        sum2 += s.temp[k] * s.temp[k];
-        ++count;
+        v.t.push_back(s.t[k]);
+        v.measured.push_back(s.temp[k]);
+        v.model.push_back(model);
       }
+      visits.push_back(std::move(v));
     }
   }
+  return visits;
+}
+
+// How well the balance foretells a band's measurements from where each visit
+// to the band began: 100·(1 − |T − T̂| / |T − mean T|).
+double bandFit(const HeatBalance& p, const std::vector<Stretch>& stretches, double from,
+               double to) {
+  double sse = 0, sum = 0, sum2 = 0;
+  int count = 0;
+  for (const BandVisit& v : visitsOf(p, stretches, from, to))
+    for (std::size_t k = 0; k < v.t.size(); ++k) {
+      sse += (v.measured[k] - v.model[k]) * (v.measured[k] - v.model[k]);
+      sum += v.measured[k];
+      sum2 += v.measured[k] * v.measured[k];
+      ++count;
+    }
   if (count < 2) return 0;
   const double sst = sum2 - sum * sum / count;
   return sst > 0 ? 100.0 * (1.0 - std::sqrt(sse / sst)) : 0.0;
@@ -244,6 +259,11 @@ std::pair<std::vector<double>, std::vector<double>> modelStepResponse(const Heat
       break;
   }
   return {times, values};
+}
+
+std::vector<BandVisit> bandVisits(const HeatBalance& plant, const std::vector<TuningLog>& logs,
+                                  double fromC, double toC) {
+  return visitsOf(plant, stretchesOf(logs), fromC, toC);
 }
 
 Identification identify(const std::vector<TuningLog>& logs, const IdentifyOptions& options) {

@@ -70,6 +70,15 @@ struct IdentifyOptions {
 
 Identification identify(const std::vector<TuningLog>& logs, const IdentifyOptions& options = {});
 
+// One visit of the logs to a band: the measured temperature and what the
+// identified balance foretells from the visit's first line on.
+struct BandVisit {
+  std::vector<double> t;  // s since the log's first line
+  std::vector<double> measured, model;
+};
+std::vector<BandVisit> bandVisits(const HeatBalance& plant, const std::vector<TuningLog>& logs,
+                                  double fromC, double toC);
+
 // The first-order-plus-dead-time model of a step response sampled at times
 // (s after the step) with values from y0 to yEnd, for a step of stepPercent,
 // by the tangent at its steepest point: the dead time where the tangent leaves

@@ -14,8 +14,9 @@ constexpr double kMinDeadS = 1.0;       // a dead time is never zero on a furnac
 const std::vector<RuleInfo>& rules() {
   static const std::vector<RuleInfo> list = {
       {Rule::Simc, "simc",
-       "SIMC (Skogestad) on the second-order model: closed-loop time = dead time, "
-       "integral time 4 (τc + θ) or the time constant, derivative time = the lining's lag"},
+       "SIMC (Skogestad) on the second-order model: closed-loop time = dead time, integral "
+       "time 4 (τc + θ) or the time constant, derivative time = the lining's lag as far as "
+       "the largest KD word allows, the rest of the lag counted half as dead time"},
       {Rule::Amigo, "amigo", "AMIGO (Åström–Hägglund) PID on the first-order-plus-dead-time model"},
       {Rule::ZieglerNichols, "zn",
        "Ziegler–Nichols step-response PID on the first-order-plus-dead-time model "
@@ -36,22 +37,35 @@ const RuleInfo& infoOf(Rule rule) {
   return rules().front();
 }
 
-Pid propose(Rule rule, const BandModel& band, double sumPerSecond) {
+Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimit) {
   // Ideal (parallel) form: u = Kc (e + 1/τI ∫e dt + τD de/dt).
   double kc = 0, ti = 1, td = 0;
   const double k = band.fopdt.gain, tau = band.fopdt.tauS;
   const double theta = std::max(band.fopdt.deadS, kMinDeadS);
   switch (rule) {
     case Rule::Simc: {
-      // The band's own pieces: the true dead time and the lining's lag (the
-      // derivative time cancels it), the chamber's time constant.
-      const double dead = std::max(band.deadS, kMinDeadS);
-      const double tauC = dead;
-      const double t1 = band.chamberTauS;
-      kc = t1 / (band.integratingGain * t1 * (tauC + dead));  // = 1 / (b (τc + θ))
-      ti = t1 > kIntegratingRatio * dead ? kIntegralTimes * (tauC + dead)
-                                         : std::min(t1, kIntegralTimes * (tauC + dead));
-      const double tdSeries = band.lagS;
+      // The band's own pieces: the true dead time, the lining's lag, the
+      // chamber's time constant (integrating approximation when it is long).
+      const double b = band.integratingGain;
+      double dead = std::max(band.deadS, kMinDeadS);
+      double t1 = band.chamberTauS;
+      double tdSeries = band.lagS;
+      auto simc = [&] {
+        const double tauC = dead;  // "tight" control: the closed loop as fast as the dead time
+        kc = 1.0 / (b * (tauC + dead));  // τ1 / (K (τc + θ)) with K = b τ1
+        ti = t1 > kIntegratingRatio * dead ? kIntegralTimes * (tauC + dead)
+                                           : std::min(t1, kIntegralTimes * (tauC + dead));
+      };
+      // The derivative cancels as much of the lag as the controller's largest
+      // KD word allows; the rest counts half as dead time (the half rule).
+      for (int pass = 0; pass < 8; ++pass) {
+        const double left = band.lagS - tdSeries;
+        dead = std::max(band.deadS, kMinDeadS) + left / 2;
+        t1 = band.chamberTauS + left / 2;
+        simc();
+        if (kc * tdSeries <= kdLimit * 1.0001) break;
+        tdSeries = kdLimit / kc;
+      }
       // Series to parallel: Kc' = Kc (1 + τD/τI), τI' = τI + τD, τD' = τI τD / (τI + τD).
       const double kcP = kc * (1 + tdSeries / ti);
       const double tiP = ti + tdSeries;
@@ -74,7 +88,7 @@ Pid propose(Rule rule, const BandModel& band, double sumPerSecond) {
   Pid pid;
   pid.kp = kc;
   pid.ki = kc / ti / (sumPerSecond > 0 ? sumPerSecond : 1.0);
-  pid.kd = kc * td;
+  pid.kd = std::min(kc * td, kdLimit);
   return pid;
 }
 

@@ -30,13 +30,14 @@ struct Pid {
   double kp = 0, ki = 0, kd = 0;
 };
 
-// sumPerSecond: how fast the controller's sum of errors grows per °C of error
-// and second (the derived law); KI is scaled by it.
-Pid propose(Rule rule, const BandModel& band, double sumPerSecond);
-
 // The controller's cubic words: raw = |v|·1e8 in 32 bits, the sign apart.
 inline constexpr double kCubicWordScale = 100000000.0;
 inline constexpr double kCubicWordMax = 2147483647.0 / kCubicWordScale;
+
+// sumPerSecond: how fast the controller's sum of errors grows per °C of error
+// and second (the derived law); KI is scaled by it. kdLimit: the largest KD
+// the controller can hold (a constant cubic word).
+Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimit = kCubicWordMax);
 
 struct FittedCubic {
   Cubic cubic;       // D, C, B, A as the words hold them
