@@ -162,7 +162,9 @@ std::vector<BandVisit> visitsOf(const HeatBalance& p, const std::vector<Stretch>
   std::vector<BandVisit> visits;
   for (const Stretch& s : stretches) {
     const std::vector<double> x = lagged(s, p.deadS, p.lagS);
+    // The lining's state at a stretch's start is not known: its first lags are left out.
     std::size_t k = 0;
+    while (k < s.t.size() && s.t[k] - s.t.front() < p.deadS + kWarmLags * p.lagS) ++k;
     while (k < s.t.size()) {
       if (s.temp[k] < from || s.temp[k] >= to) {
         ++k;
