@@ -28,23 +28,6 @@ constexpr double kHoldMinutes = 30;
 const std::vector<sim::Stage> kProgram = {{600, int(kHoldMinutes), 10},
                                           {900, int(kHoldMinutes), 10}};
 
-tuning::Fopdt plantStep(const sim::FurnaceParams& params, double at) {
-  sim::FurnaceParams p = params;
-  p.startC = at;
-  p.roomDriftC = 0;
-  sim::Furnace held(p), stepped(p);
-  const double hold = 100 * held.lossRate(at) / held.fullPowerRate();
-  const double step = hold + 5 > 100 ? -5 : 5;
-  std::vector<double> times, rise;
-  for (int s = 0; s < 8 * 3600; ++s) {
-    times.push_back(s);
-    rise.push_back(stepped.chamberC() - held.chamberC());
-    held.step(1, hold);
-    stepped.step(1, hold + step);
-  }
-  return tuning::tangentFit(times, rise, 0, rise.back(), step);
-}
-
 struct Loop {
   double iae = 0;                // °C·min over the whole program
   double overshoot = 0;          // °C above the set point, most
@@ -138,7 +121,7 @@ int main(int argc, char** argv) {
         std::printf("  %4.0f..%-4.0f %s\n", b.band.fromC, b.band.toC, qPrintable(b.band.why));
         continue;
       }
-      const tuning::Fopdt truth = plantStep(p, b.band.middle());
+      const tuning::Fopdt truth = testing::furnaceStep(p, b.band.middle());
       std::printf(
           "  %4.0f..%-4.0f %6.0f/%-6.0f (%+4.0f%%)  %6.0f/%-6.0f (%+4.0f%%)  %5.1f  %5.2f  %.5f  "
           "%6.1f\n",

@@ -288,7 +288,11 @@ Identification identify(const std::vector<TuningLog>& logs, const IdentifyOption
   const int terms = lossTerms(hi - lo);
   Fit best;
   double bestDead = 0, bestLag = 0;
+  constexpr int kFineTrials = 9 * 5;
+  const int total = int(std::size(kLagGridS)) * (int(kMaxDeadS / kDeadStepS) + 1) + kFineTrials;
+  int done = 0;
   auto tryOne = [&](double dead, double lag) {
+    if (options.progress) options.progress(++done, total);
     const Fit f = fitBalance(stretches, dead, lag, terms);
     if (f.ok && f.b > 0 && (!best.ok || f.rms < best.rms)) {
       best = f;
