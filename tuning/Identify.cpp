@@ -334,6 +334,8 @@ Identification identify(const std::vector<TuningLog>& logs, const IdentifyOption
     for (const Stretch& s : stretches) {
       const std::vector<double> x = lagged(s, p.deadS, p.lagS);
       for (std::size_t k = 0; k < s.t.size(); ++k) {
+        // Lines before the lining's state is known say nothing of the band.
+        if (s.t[k] - s.t.front() < p.deadS + kWarmLags * p.lagS) continue;
         if (s.temp[k] < band.fromC || s.temp[k] >= band.toC) continue;
         ++band.rows;
         tLo = std::min(tLo, s.temp[k]);
