@@ -28,6 +28,12 @@ constexpr double kHoldMinutes = 30;
 const std::vector<sim::Stage> kProgram = {{600, int(kHoldMinutes), 10},
                                           {900, int(kHoldMinutes), 10}};
 
+constexpr double kNeverHeld = -1;  // the set point never reached the hold within the run
+
+QString swing(double v) {
+  return v == kNeverHeld ? QStringLiteral("not reached") : QString::number(v, 'f', 2);
+}
+
 struct Loop {
   double iae = 0;                // °C·min over the whole program
   double overshoot = 0;          // °C above the set point, most
@@ -63,7 +69,7 @@ Loop closedLoop(const sim::FurnaceParams& p, const testing::PidCubics& cubics) {
         lo = std::min(lo, r.temperature[k] - target);
         hi = std::max(hi, r.temperature[k] - target);
       }
-    l.holdSwing[h] = hi - lo;
+    l.holdSwing[h] = last > 0 ? hi - lo : kNeverHeld;
   }
   return l;
 }
@@ -136,13 +142,13 @@ int main(int argc, char** argv) {
     const Loop factory = closedLoop(p, testing::kFactoryCubics);
     const Loop proposed = closedLoop(p, wordsOf(r));
     std::printf("  closed loop    IAE °C·min  overshoot °C  swing end of hold 600 / 900 °C\n");
-    std::printf("  factory        %9.0f  %12.1f  %6.2f / %.2f\n", factory.iae, factory.overshoot,
-                factory.holdSwing[0], factory.holdSwing[1]);
+    std::printf("  factory        %9.0f  %12.1f  %s / %s\n", factory.iae, factory.overshoot,
+                qPrintable(swing(factory.holdSwing[0])), qPrintable(swing(factory.holdSwing[1])));
     std::printf(
-        "  proposed       %9.0f  %12.1f  %6.2f / %.2f   IAE ratio %.2f (target <= 0.70), "
+        "  proposed       %9.0f  %12.1f  %s / %s   IAE ratio %.2f (target <= 0.70), "
         "overshoot target <= 5\n",
-        proposed.iae, proposed.overshoot, proposed.holdSwing[0], proposed.holdSwing[1],
-        proposed.iae / factory.iae);
+        proposed.iae, proposed.overshoot, qPrintable(swing(proposed.holdSwing[0])),
+        qPrintable(swing(proposed.holdSwing[1])), proposed.iae / factory.iae);
   }
   return 0;
 }
