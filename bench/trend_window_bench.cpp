@@ -6,11 +6,15 @@
 // frame until the chart is redrawn and painted (following the last 10
 // minutes, and with the whole run shown; target 16 ms at the 95th
 // percentile), and of a zoom to the full range (target 50 ms).
+// Then a day of the stream's log opened with "Открыть журнал...": the time the
+// open takes, and a zoom to its full range.
 // Usage: bench_trend_window_bench [additions [picture.png]]   (default 200)
-//   picture.png: the window as drawn after the day of the stream, to look at.
+//   picture.png: the window showing the opened day, to look at (the platform
+//   is offscreen unless QT_QPA_PLATFORM says otherwise).
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -20,6 +24,7 @@
 #include <ctime>
 #include <vector>
 
+#include "bench/stream_day_log.h"
 #include "core/Clock.h"
 #include "link/Link.h"
 #include "trend/TFormGrafik.h"
@@ -81,7 +86,7 @@ double percentile(std::vector<double> v, double share) {
 }
 
 void run(const char* name, qint64 frames, qint64 periodMs, plot::Source source, int additions,
-         bool everyCurve, WindowContext& ctx, const QString& picture = QString()) {
+         bool everyCurve, WindowContext& ctx) {
   TFormGrafik window(ctx, GrafikHooks{});
   window.resize(1500, 900);
   // Every curve on: the most a redraw has to do; else the three the window opens with.
@@ -162,13 +167,49 @@ void run(const char* name, qint64 frames, qint64 periodMs, plot::Source source, 
   std::printf("  series points drawn:          %lld for the temperature (plot %d px wide)\n",
               (long long)window.chart().curve(plot::Quantity::Temperature).size(),
               int(window.chart().plotArea().width()));
+}
+
+void openDayLog(WindowContext& ctx, const QString& picture) {
+  QTemporaryDir dir;
+  const QString log = bench::writeStreamDayLog(dir.path(), 24LL * 3600 * 1000 / 25);
+  TFormGrafik window(ctx, GrafikHooks{});
+  window.resize(1500, 900);
+  for (QCheckBox* box : window.findChildren<QCheckBox*>())
+    if (box->objectName().startsWith(QLatin1String("CheckBox_"))) box->setChecked(true);
+  window.show();
+  QApplication::processEvents();
+  window.setFileChooser([&log](QWidget*, const TFormGrafik::FileQuestion&) { return log; });
+  QElapsedTimer t;
+  t.start();
+  const double cpu0 = cpuNowMs();
+  window.findChild<QPushButton*>(QStringLiteral("ButtonOpenLog"))->click();
+  window.repaint();
+  const double openMs = double(t.nsecsElapsed()) / 1e6, openCpu = cpuNowMs() - cpu0;
+  std::vector<double> zoom, zoomCpu;
+  auto* all = window.findChild<QPushButton*>(QStringLiteral("ButtonAll"));
+  for (int k = 0; k < 20; ++k) {
+    window.findChild<QCheckBox*>(QStringLiteral("CheckBoxSledit"))->setChecked(true);
+    t.restart();
+    const double c0 = cpuNowMs();
+    all->click();
+    window.repaint();
+    zoom.push_back(double(t.nsecsElapsed()) / 1e6);
+    zoomCpu.push_back(cpuNowMs() - c0);
+  }
+  std::printf("== a day of the stream's log (%.0f MiB) opened, all 11 curves: %zu samples\n",
+              double(QFileInfo(log).size()) / 1048576.0, window.shownStore().size());
+  std::printf("  opening it:                   %.0f ms (processor %.0f ms)\n", openMs, openCpu);
+  std::printf(
+      "  zoom to the full range:       median %.2f ms, 95%% %.2f ms (processor %.2f, %.2f)\n",
+      percentile(zoom, 0.5), percentile(zoom, 0.95), percentile(zoomCpu, 0.5),
+      percentile(zoomCpu, 0.95));
   if (!picture.isEmpty()) window.grab().save(picture);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int additions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
@@ -189,6 +230,7 @@ int main(int argc, char** argv) {
         additions, everyCurve, ctx);
   }
   run("a day of the stream at line rate", 24 * 3600 * 1000 / 25, 25, plot::Source::Stream,
-      additions, true, ctx, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+      additions, true, ctx);
+  openDayLog(ctx, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
   return 0;
 }
