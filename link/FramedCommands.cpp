@@ -119,10 +119,13 @@ void FramedCommands::readShortTail(const QString& lastLabel) {
 // ReadBuf takes count bytes of the frame buffer whatever arrived.
 void FramedCommands::readBlockTail(std::uint8_t count) {
   for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
-  TracedRead(count, kNoLabel);
+  const bool whole = TracedRead(count, kNoLabel).size() == count;
   std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
   TracedRead(1, kBuffer1);
+  // Data that stopped short and came on later would pass for the closing byte:
+  // ReadBuf then holds old bytes behind the ones that came.
   noteAnswer();
+  answered_ = answered_ && whole;
 }
 
 void FramedCommands::command(const std::function<void()>& run) {
