@@ -29,6 +29,15 @@ QStringList filesIn(const CliRig& rig) {
   return QDir(rig.dir.path()).entryList(QDir::Files);
 }
 
+// A valid image file of zero bytes, for the cases that need one.
+QByteArray blankImage() {
+  cli::Image image;
+  image.date = QDateTime(QDate(2026, 3, 5), QTime(9, 5, 3));
+  image.port = QStringLiteral("/dev/ttyS1");
+  for (const RegionLayout& part : cli::imageLayout()) image.regions.emplace_back(part.size, 0);
+  return cli::formatImage(image);
+}
+
 // What a clone must hold byte for byte, dumped without the image's layout:
 // block memory 0x00..0x51 and 0x70..0x1FF, programs 1..17 in program memory,
 // ROM 0x7C00..0x7DFF.
@@ -89,10 +98,8 @@ TEST(ImageOnEmulator, AVersion1ImageStillRestoresItsProgramsAndLeavesTheRestOfTh
   b.writeFile("old.img", cli::formatImage(old));
   ASSERT_EQ(b.run({"restore", b.path("old.img")}), cli::kExitOk) << b.err.toStdString();
   EXPECT_TRUE(b.out.contains("is a version 1 image")) << b.out.toStdString();
-  for (const RegionLayout& part : cli::imageLayout(1))
-    EXPECT_EQ(testing::regionBytes(b.controller.memory(), part),
-              old.regions[&part - &cli::imageLayout(1)[0]])
-        << part.name.toStdString();
+  for (std::size_t r = 0; r < old.regions.size(); ++r)
+    EXPECT_EQ(testing::regionBytes(b.controller.memory(), old.layout()[r]), old.regions[r]) << r;
   // The image does not know the 4 bytes after each program: they stay.
   for (int program = 18; program <= 25; ++program) {
     const int gap = 0x7C00 + 64 * (program - 18) + 60;
@@ -169,27 +176,21 @@ TEST(ImageOnEmulator, AnInterruptedRestoreSaysWhatItWroteAndASecondOneFinishesIt
 }
 
 TEST(ImageOnEmulator, RegionLinesStartOnALineOfTheirOwnUnderTheBar) {
-  CliRig a;
-  const QByteArray text = backupOf(a);
-  CliRig b;
-  b.fillMemories(2);
-  b.writeFile("a.img", text);
+  CliRig rig;
+  rig.writeFile("a.img", blankImage());
   QString terminal;  // stdout and stderr on one terminal
-  b.env.out = [&](const QString& t) { terminal += t; };
-  b.env.err = [&](const QString& t) { terminal += t; };
-  b.env.errIsTerminal = true;
-  ASSERT_EQ(b.run({"restore", b.path("a.img")}), cli::kExitOk);
-  int regionLines = 0;
-  for (const QString& line : terminal.split(QLatin1Char('\n'))) {
-    if (!line.contains("written and verified")) continue;
-    ++regionLines;
-    // What shows is what follows the last carriage return, over a bar
-    // blanked out before it.
+  rig.env.out = rig.env.err = [&](const QString& t) { terminal += t; };
+  rig.env.errIsTerminal = true;
+  ASSERT_EQ(rig.run({"restore", rig.path("a.img")}), cli::kExitOk);
+  // What shows of a line is what follows its last carriage return, over a
+  // bar blanked out before it.
+  const QStringList lines = terminal.split(QLatin1Char('\n')).filter("written and verified");
+  EXPECT_EQ(lines.size(), int(cli::imageLayout().size()));
+  for (const QString& line : lines) {
     const QStringList drawn = line.split(QLatin1Char('\r'));
     EXPECT_FALSE(drawn.back().contains("restore [")) << line.toStdString();
     if (drawn.size() > 1) EXPECT_TRUE(drawn[drawn.size() - 2].trimmed().isEmpty());
   }
-  EXPECT_EQ(regionLines, int(cli::imageLayout().size()));
 }
 
 TEST(ImageOnEmulator, VerifyListsTheAddressesThatDiffer) {
@@ -229,15 +230,6 @@ TEST(ImageOnEmulator, AnExistingFileIsReplacedOnlyWithForce) {
   EXPECT_TRUE(rig.controller.received().empty());
   EXPECT_EQ(rig.run({"--force", "backup", rig.path("backup.img")}), cli::kExitOk);
   EXPECT_TRUE(rig.fileBytes("backup.img").startsWith("format calorix-controller-image\n"));
-}
-
-// A valid image file of zero bytes, for the cases that need one.
-QByteArray blankImage() {
-  cli::Image image;
-  image.date = QDateTime(QDate(2026, 3, 5), QTime(9, 5, 3));
-  image.port = QStringLiteral("/dev/ttyS1");
-  for (const RegionLayout& part : cli::imageLayout()) image.regions.emplace_back(part.size, 0);
-  return cli::formatImage(image);
 }
 
 TEST(ImageOnEmulator, AFileThatIsNotTheImageAsWrittenIsRefusedBeforeAnythingIsSent) {
