@@ -44,7 +44,7 @@ class PrintedMessages : public Messages {
   }
 };
 
-// A furnace-like sample: every quantity present, the stage changing hourly;
+// A furnace-like sample: every quantity its source carries present, the stage changing hourly;
 // each value in the controller's own steps (1/256 °C, 1/65536 of an action,
 // whole per cent), as the frames carry them.
 plot::Sample sampleAt(qint64 startMs, qint64 i, qint64 periodMs, plot::Source source) {
@@ -65,7 +65,8 @@ plot::Sample sampleAt(qint64 startMs, qint64 i, qint64 periodMs, plot::Source so
   s.set(Quantity::IAction, action(30 + 5 * std::sin(t / 400)));
   s.set(Quantity::DAction, action(std::sin(t / 9)));
   s.set(Quantity::TotalAction, std::round(45 + 30 * std::sin(t / 45)));
-  s.set(Quantity::HeatingSpeed, degrees(10 * std::cos(t / 60)));
+  // The telemetry frame carries no heating speed; the PID frames do.
+  if (source != plot::Source::Stream) s.set(Quantity::HeatingSpeed, degrees(10 * std::cos(t / 60)));
   s.set(Quantity::SetSpeed, 10);
   s.set(Quantity::Error, set - temperature);
   s.program = 1;

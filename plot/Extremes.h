@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "plot/Chunked.h"
+
 namespace calorix::plot {
 
 class Extremes {
@@ -91,7 +93,7 @@ class Extremes {
     levels_.clear();
   }
   std::size_t bytes() const {
-    std::size_t n = leaves_.capacity() * sizeof(Leaf);
+    std::size_t n = leaves_.bytes();
     for (const auto& level : levels_) n += level.capacity() * sizeof(Node);
     return n;
   }
@@ -140,7 +142,7 @@ class Extremes {
     for (std::size_t j = upHi * kFan; j < hi; ++j) takeBlock(level, j, column, found);
   }
 
-  std::vector<Leaf> leaves_;
+  Chunked<Leaf, 6> leaves_;  // grown in steps of 64 blocks, not doubled
   std::vector<std::vector<Node>> levels_;
 };
 

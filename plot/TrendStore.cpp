@@ -222,6 +222,16 @@ TrendStore::ViewColumns TrendStore::viewColumns(qint64 fromMs, qint64 toMs, int 
 }
 
 std::vector<QPointF> TrendStore::view(Quantity q, const ViewColumns& columns) const {
+  return view(q, columns, nullptr);
+}
+
+std::vector<QPointF> TrendStore::view(Quantity q, const ViewColumns& columns,
+                                      ViewMemo& memo) const {
+  return view(q, columns, &memo);
+}
+
+std::vector<QPointF> TrendStore::view(Quantity q, const ViewColumns& columns,
+                                      ViewMemo* memo) const {
   std::vector<QPointF> out;
   const auto& c = columns_[std::size_t(q)];
   if (!c || c->present == 0 || columns.hi <= columns.lo) return out;
@@ -230,10 +240,25 @@ std::vector<QPointF> TrendStore::view(Quantity q, const ViewColumns& columns) co
       if (const double v = c->value(i); !std::isnan(v)) out.emplace_back(double(timeAt(i)), v);
     return out;
   }
+  // The columns kept from the last view, in order as the new ones are.
+  std::vector<ViewMemo::Kept> before, kept;
+  if (memo) {
+    if (memo->store_ != id_) memo->kept_ = {};
+    memo->store_ = id_;
+    before = std::move(memo->kept_[std::size_t(q)]);
+    kept.reserve(columns.starts.size());
+  }
+  std::size_t k = 0;
   out.reserve(2 * columns.starts.size());
   for (std::size_t g = 0; g + 1 < columns.starts.size(); ++g) {
+    const std::size_t from = columns.starts[g], to = columns.starts[g + 1];
+    while (k < before.size() && before[k].from < from) ++k;
     Extremes::Found found;
-    c->extremes.find(columns.starts[g], columns.starts[g + 1], *c, found);
+    if (k < before.size() && before[k].from == from && before[k].to == to)
+      found = before[k].found;
+    else
+      c->extremes.find(from, to, *c, found);
+    if (memo) kept.push_back({from, to, found});
     if (!found.any()) continue;
     const qint64 lowMs = timeAt(found.low), highMs = timeAt(found.high);
     const bool lowFirst = lowMs <= highMs;
@@ -243,6 +268,7 @@ std::vector<QPointF> TrendStore::view(Quantity q, const ViewColumns& columns) co
       out.emplace_back(double(lowFirst ? highMs : lowMs),
                        lowFirst ? found.highValue : found.lowValue);
   }
+  if (memo) memo->kept_[std::size_t(q)] = std::move(kept);
   return out;
 }
 

@@ -86,6 +86,20 @@ class TrendStore {
   };
   ViewColumns viewColumns(qint64 fromMs, qint64 toMs, int columns) const;
   std::vector<QPointF> view(Quantity q, const ViewColumns& columns) const;
+  // What the views found per column, kept by their caller from one redraw to
+  // the next: the store only grows, so a column of the same samples as
+  // before is not looked up again. Following a day in view, a new frame
+  // moves a few columns' bounds, not a thousand.
+  class ViewMemo {
+    friend class TrendStore;
+    struct Kept {
+      std::size_t from, to;
+      Extremes::Found found;
+    };
+    std::uint64_t store_ = 0;
+    std::array<std::vector<Kept>, kQuantityCount> kept_;
+  };
+  std::vector<QPointF> view(Quantity q, const ViewColumns& columns, ViewMemo& memo) const;
 
   // The index of the last sample at or before timeMs (the first when none is).
   std::size_t indexAt(qint64 timeMs) const;
@@ -109,6 +123,7 @@ class TrendStore {
     Source source;
   };
   Column& column(Quantity q);
+  std::vector<QPointF> view(Quantity q, const ViewColumns& columns, ViewMemo* memo) const;
   qint64 segmentTime(std::size_t i) const;
 
   Chunked<std::uint32_t> times_;  // ms after the base of the sample's segment

@@ -136,7 +136,7 @@ void TrendChart::draw(const TrendContent& content) {
                     : plot::TrendStore::ViewColumns{};
   for (const plot::QuantityInfo& info : plot::kQuantities) {
     if (!content.shown[std::size_t(info.quantity)] || !content.store) continue;
-    const std::vector<QPointF> view = content.store->view(info.quantity, viewColumns);
+    const std::vector<QPointF> view = content.store->view(info.quantity, viewColumns, viewMemo_);
     QList<QPointF>& list = points[std::size_t(info.quantity)];
     list = QList<QPointF>(view.begin(), view.end());
     clipToRange(list, double(fromMs_), double(toMs_));

@@ -78,6 +78,7 @@ class TrendChart : public QChart {
   std::vector<QGraphicsRectItem*> lagRects_;
   QGraphicsLineItem* cursor_ = nullptr;
   std::optional<qint64> cursorMs_;
+  plot::TrendStore::ViewMemo viewMemo_;
 };
 
 }  // namespace calorix

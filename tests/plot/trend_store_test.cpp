@@ -235,3 +235,52 @@ TEST(TrendStore, AOneSampleSpikeSurvivesEveryZoomAndViewsAreEachColumnsExtremes)
   }
   EXPECT_GT(snapped, 3);
 }
+
+// A view that takes the columns it found before gives what a fresh view
+// gives: while the store grows and is followed, when the range jumps, and
+// when the memo meets another store of the same length but other values.
+TEST(TrendStore, AViewFromItsMemoIsTheFreshView) {
+  const auto fill = [](TrendStore& store, int from, int to, double offset) {
+    for (int i = from; i < to; ++i) {
+      Sample s;
+      s.timeMs = qint64(i) * 25;
+      if (i % 5000 > 300) s.set(Quantity::Temperature, offset + double((i * 7919) % 1000) / 8);
+      s.set(Quantity::HeaterPower, i == 150'321 ? 100.0 : double(i % 97) / 2);
+      store.append(s);
+    }
+  };
+  TrendStore a, b;
+  fill(a, 0, 200'000, 0);
+  fill(b, 0, 200'000, 500);
+  TrendStore::ViewMemo memo;
+  struct Step {
+    TrendStore* store;
+    int grow;         // samples appended before the view
+    qint64 from, to;  // -1: from the first sample, to the last
+    int columns;
+  };
+  const std::vector<Step> steps = {{&a, 0, -1, -1, 200},
+                                   {&a, 1, -1, -1, 200},
+                                   {&a, 40, -1, -1, 200},
+                                   {&a, 7, -1, -1, 200},
+                                   {&a, 0, 1'000'000, -1, 200},
+                                   {&a, 3, 1'000'000, -1, 200},
+                                   {&a, 0, -1, -1, 150},
+                                   {&a, 9000, -1, -1, 150},
+                                   {&b, 9051, -1, -1, 150},
+                                   {&a, 0, -1, -1, 150},
+                                   {&b, 0, 3'000'000, 4'000'000, 60}};
+  for (std::size_t n = 0; n < steps.size(); ++n) {
+    SCOPED_TRACE(n);
+    const Step& step = steps[n];
+    TrendStore& store = *step.store;
+    const int size = int(store.size());
+    fill(store, size, size + step.grow, store.id() == a.id() ? 0 : 500);
+    const qint64 from = step.from < 0 ? store.firstMs() : step.from;
+    const qint64 to = step.to < 0 ? store.lastMs() : step.to;
+    const TrendStore::ViewColumns columns = store.viewColumns(from, to, step.columns);
+    ASSERT_GT(columns.block, 1u);
+    for (const Quantity q : {Quantity::Temperature, Quantity::HeaterPower})
+      EXPECT_EQ(store.view(q, columns, memo), store.view(q, columns)) << int(q);
+  }
+}
