@@ -175,8 +175,7 @@ int main(int argc, char** argv) {
           if (!steadyRamps) bounds.rampSwingFactor = tuning::kNotSeen;
           const tuning::SearchResult best = tuning::searchSchedule(
               [&](const tuning::CubicWords& w) { return closedLoop(p, wordsOf(w)); }, {},
-              r.model->schedule.at(600), tuning::scheduleRange(tuning::standardReference()),
-              bounds);
+              r.model->schedule, tuning::scheduleRange(tuning::standardReference()), bounds);
           row(steadyRamps ? "searched" : "searched-h", best.nominal, &factory);
           const tuning::Schedule& s = best.schedule;
           std::printf(

@@ -16,7 +16,8 @@ std::vector<ReferenceStage> referenceWithin(const std::vector<ReferenceStage>& p
   return out;
 }
 
-ModelProposal proposeByModel(const LoopModel& model, const Pid& start, const ModelRuleOptions& o) {
+ModelProposal proposeByModel(const LoopModel& model, const Schedule& start,
+                             const ModelRuleOptions& o) {
   const std::vector<ReferenceStage> reference = referenceWithin(o.reference, model.plant.toC);
   LoopModel slow = model;
   slow.plant.deadS *= o.margin;

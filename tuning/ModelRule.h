@@ -45,7 +45,7 @@ std::vector<ReferenceStage> referenceWithin(const std::vector<ReferenceStage>& p
                                             double topC);
 
 // start: a rule's proposal to search around.
-ModelProposal proposeByModel(const LoopModel& model, const Pid& start,
+ModelProposal proposeByModel(const LoopModel& model, const Schedule& start,
                              const ModelRuleOptions& options = {});
 
 }  // namespace calorix::tuning

@@ -125,7 +125,7 @@ CubicWords wordsFor(const Schedule& s) {
   return w;
 }
 
-SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const Pid& start,
+SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const Schedule& start,
                             std::pair<double, double> range, const SearchBounds& bounds,
                             const std::function<void(int, int)>& progress) {
   SearchResult out;
@@ -157,8 +157,10 @@ SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const
   auto constant = [&](const Point& z) { return evaluate(pidOf(z, 0), pidOf(z, 0)); };
   auto line = [&](const Point& z) { return evaluate(pidOf(z, 0), pidOf(z, 3)); };
 
-  const Pid base{std::max(start.kp, kSmallest), std::max(start.ki, kSmallest),
-                 std::max(start.kd, kSmallest)};
+  auto positive = [](const Pid& p) {
+    return Pid{std::max(p.kp, kSmallest), std::max(p.ki, kSmallest), std::max(p.kd, kSmallest)};
+  };
+  const Pid base = positive(start.at((range.first + range.second) / 2));
   std::vector<Trial> coarse;
   for (double fp : kKpFactors)
     for (double fi : kKiFactors)
@@ -185,6 +187,9 @@ SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const
   for (const Trial& t : constants) best = std::min(best, t, byCost);
   for (int s = 0; s < kLineStarts && s < int(constants.size()); ++s)
     best = std::min(best, lineFrom(constants[std::size_t(s)]), byCost);
+  best = std::min(
+      best, lineFrom(evaluate(positive(start.at(range.first)), positive(start.at(range.second)))),
+      byCost);
   best = std::min(best, lineFrom(best), byCost);
   if (progress) progress(kExpectedRuns, kExpectedRuns);
 

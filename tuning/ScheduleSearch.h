@@ -52,8 +52,9 @@ struct SearchResult {
   int runs = 0;
 };
 
-// start: the constant coefficients to search around. margin may be empty.
-SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const Pid& start,
+// start: the coefficients to search around (over any range: read at the
+// range's ends, and at its middle for the coarse grid). margin may be empty.
+SearchResult searchSchedule(const LoopRun& nominal, const LoopRun& margin, const Schedule& start,
                             std::pair<double, double> range, const SearchBounds& bounds,
                             const std::function<void(int done, int total)>& progress = {});
 

@@ -100,11 +100,18 @@ TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options) 
     return r;
   }
   if (options.rule == Rule::Model) {
-    Pid start;
+    // The search starts from the per-band rule's proposals: their mean, and
+    // the straight line through them where it stays positive.
+    Schedule start{temps.front(), temps.back(), {}, {}};
     for (int c = 0; c < 3; ++c) {
-      double sum = 0;
-      for (double v : values[std::size_t(c)]) sum += v;
-      (c == kKP ? start.kp : c == kKD ? start.kd : start.ki) = sum / double(temps.size());
+      const std::vector<double>& v = values[std::size_t(c)];
+      double mean = 0;
+      for (double x : v) mean += x / double(v.size());
+      const auto line = fitPolynomial(temps, v, std::min<int>(1, int(temps.size()) - 1));
+      double low = line ? (*line)(start.fromC) : mean, high = line ? (*line)(start.toC) : mean;
+      if (!(low > 0 && high > 0)) low = high = mean;
+      (c == kKP ? start.low.kp : c == kKD ? start.low.kd : start.low.ki) = low;
+      (c == kKP ? start.high.kp : c == kKD ? start.high.kd : start.high.ki) = high;
     }
     ModelRuleOptions mo = options.model;
     if (options.progress) mo.progress = options.progress;

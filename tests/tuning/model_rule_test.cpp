@@ -5,6 +5,7 @@
 // with words the controller can hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/support/FurnaceRunLog.h"
@@ -101,6 +102,52 @@ TEST(LawDetails, TheControllersFinerPointsAreReadFromItsOwnLog) {
   }
 }
 
+TEST(ClosedLoop, ScoresWhatARunDidNotWhatItWasToDo) {
+  // 10 °C/min from 0 to 100 °C, 20 minutes' hold; a line a second. The
+  // temperature is the set point plus what each case adds.
+  const std::vector<ReferenceStage> program = {{100, 20, 10}};
+  struct Case {
+    const char* what;
+    double (*off)(double t, bool holding);  // °C above the set point
+    double endS;
+    double iae, overshoot, holdSwing, rampSwing;
+  };
+  const Case cases[] = {
+      {"trailing the ramp by 2 °C, then on the mark", [](double, bool h) { return h ? 0.0 : -2.0; },
+       1800, 20, 0, 0, 0},
+      {"3 °C over for the first minute of the hold",
+       [](double t, bool h) { return h && t < 660 ? 3.0 : 0.0; }, 1800, 3, 3, 0, 0},
+      {"swinging ±1.5 °C in the hold",
+       [](double t, bool h) { return h ? 1.5 * std::sin(t / 60) : 0.0; }, 1800, -1, 1.5, 3, 0},
+      {"swinging ±0.5 °C on the ramp",
+       [](double t, bool h) { return h ? 0.0 : 0.5 * std::sin(t / 60); }, 1800, -1, 0.5, 0, 1},
+      {"stopped before the hold", [](double, bool) { return 0.0; }, 300, 0, 0, kNeverHeld, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopTrace trace;
+    for (double t = 0; t <= c.endS; ++t) {
+      const double sp = std::min(100.0, t / 6);
+      trace.t.push_back(t);
+      trace.setPoint.push_back(sp);
+      trace.temperature.push_back(sp + c.off(t, sp == 100));
+      trace.power.push_back(0);
+    }
+    const LoopScore s = scoreLoop(trace, program, c.endS >= 1800);
+    if (c.iae >= 0) EXPECT_NEAR(s.iae, c.iae, 0.1);
+    EXPECT_NEAR(s.overshoot, c.overshoot, 0.01);
+    ASSERT_EQ(s.holdSwing.size(), 1u);
+    EXPECT_NEAR(s.holdSwing[0], c.holdSwing, 0.01);
+    EXPECT_NEAR(s.worstRampSwing(), c.rampSwing, 0.01);
+    if (c.holdSwing == kNeverHeld) EXPECT_EQ(s.worstSwing(), kNotSeen) << "never held is no calm";
+  }
+  // A program above what the logs cover runs to their top, in whole tens.
+  const std::vector<ReferenceStage> within = referenceWithin(standardReference(), 745);
+  ASSERT_EQ(within.size(), 2u);
+  EXPECT_EQ(within[1].temperatureC, 740);
+  EXPECT_EQ(referenceWithin(standardReference(), 590).size(), 1u) << "600 and 900 both become 590";
+}
+
 TEST(ClosedLoop, TheModelForetellsTheFurnaceUnderTheSameWords) {
   TuneOptions simc;
   simc.rule = Rule::Simc;
@@ -148,7 +195,8 @@ TEST(ScheduleSearch, KeepsTheLeastErrorWithinTheBounds) {
   };
   SearchBounds bounds;
   bounds.overshootLimitC = 5;
-  const SearchResult found = searchSchedule(nominal, margin, {1, 0.001, 10}, {100, 1000}, bounds);
+  const Schedule from{0, 1, {1, 0.001, 10}, {1, 0.001, 10}};
+  const SearchResult found = searchSchedule(nominal, margin, from, {100, 1000}, bounds);
   ASSERT_TRUE(found.feasible);
   // What the words give, as the loop saw it.
   const double kp = coefficientOf(found.words, 0, 500), ki = coefficientOf(found.words, 2, 500);
@@ -161,7 +209,7 @@ TEST(ScheduleSearch, KeepsTheLeastErrorWithinTheBounds) {
 
   // Nothing meets an overshoot bound below every candidate's: said so.
   bounds.overshootLimitC = 1e-9;
-  EXPECT_FALSE(searchSchedule(nominal, margin, {1, 0.001, 10}, {100, 1000}, bounds).feasible);
+  EXPECT_FALSE(searchSchedule(nominal, margin, from, {100, 1000}, bounds).feasible);
 }
 
 TEST(ModelRule, OnAKnownFurnaceItBeatsTheFactoryCubicsWithWordsTheControllerHolds) {
