@@ -22,6 +22,9 @@ struct CommandLine {
   std::optional<qint64> telemetryMs;
   // --show-hidden: the controls the main window hides as designed, shown
   bool showHidden = false;
+  // --list-ports: print the serial ports and end; --json: as JSON
+  bool listPorts = false;
+  bool json = false;
 };
 
 // args without the program name.

@@ -29,6 +29,7 @@ TForm1::TForm1(WindowContext& context, PasswordPrompt passwordPrompt)
   // The controls exist before LoadSettings so that Edit_Contrl can show a
   // failed port open.
   parts_ = new MainWindowParts(this, ctx_);
+  ctx_.link.hooks.lineStateChanged = [this](LineState state) { showLineState(state); };
   create();
 }
 
@@ -55,6 +56,7 @@ void TForm1::create() {
     // still comes up with what was read.
     ctx_.messages.show(failed.message());
   }
+  titleBase_ = windowTitle();
 
   if (auto* timer1 = findChild<QTimer*>(QStringLiteral("Timer1"))) {
     timer1->setInterval(50);
@@ -82,6 +84,22 @@ void TForm1::firstReadOut() {
     firstReadDone_ = false;
     QTimer::singleShot(kBusyRetryMs, this, [this] { firstReadOut(); });
   }
+}
+
+void TForm1::showLineState(LineState state) {
+  QString note;
+  QString tip;
+  if (state == LineState::Silent) {
+    note = QString::fromUtf8("нет ответа контроллера");
+    tip = QString::fromUtf8("Контроллер не отвечает: панель показывает последнее прочитанное");
+  } else if (state == LineState::NoPort) {
+    note = QString::fromUtf8("порт не открыт");
+    tip = QString::fromUtf8("Порт не открыт: панель показывает последнее прочитанное");
+  }
+  // Until the title is built (the port opens before it) the note waits.
+  if (!titleBase_.isEmpty())
+    setWindowTitle(note.isEmpty() ? titleBase_ : titleBase_ + QStringLiteral("   [%1]").arg(note));
+  mirror().setLineNote(tip);
 }
 
 void TForm1::layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,

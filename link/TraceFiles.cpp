@@ -8,6 +8,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <utility>
 
 #include "core/Abort.h"
 #include "core/Cp1251.h"
@@ -242,6 +243,7 @@ void TraceFiles::breakOffAfterError() {
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
   if (protocolEnded_ || protocolDir_.isEmpty()) return;
+  if (lineGone_ && std::exchange(brokenOffWhileGone_, true)) return;
   if (protocolFile_.isOpen())
     appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
   OpenProtocol();

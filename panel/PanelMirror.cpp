@@ -49,6 +49,11 @@ void PanelMirror::setBarHeights(int height) {
 void PanelMirror::startBlinking() {
   TimerMigInd->start(600);
 }
+void PanelMirror::setLineNote(const QString& text) {
+  // The panel's controls have no tooltip of their own: hovering any of them
+  // shows this one.
+  Panel1->setToolTip(text);
+}
 void PanelMirror::resumeLink() {
   LinkPaused = 0;
   Timer1->start();

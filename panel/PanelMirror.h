@@ -39,6 +39,9 @@ class PanelMirror : public QObject {
   void setLinkLightYellow();       // ShapeTimer1 yellow
   void setBarHeights(int height);  // EditNagrev, EditStabil, EditOstuv
   void startBlinking();            // TimerMigInd, 600 ms, runs to the end
+  // Why the panel may be stale (a controller that does not answer), as the
+  // tooltip of the whole panel area; empty while it answers.
+  void setLineNote(const QString& text);
 
   QPushButton* button33() const { return Button33; }  // "Обновить"
   QPushButton* button32() const { return Button32; }  // "Данные печи"

@@ -50,7 +50,8 @@ TEST(CliLine, UnusableLinesAreRefusedWithOneLineAndNothingSent) {
 TEST(CliLine, HelpListsEveryCommandWithAnExample) {
   CliRig rig;
   EXPECT_EQ(rig.run({"--help"}), cli::kExitOk);
-  for (const char* command : {"backup", "restore", "verify", "read-ram", "write-ram", "trace"}) {
+  for (const char* command :
+       {"backup", "restore", "verify", "read-ram", "write-ram", "trace", "ports"}) {
     const QRegularExpression entry(QStringLiteral("\n  %1 [^\n]*\n(      [^\n]*\n)*      example: "
                                                   "calorix-cli [^\n]*%1")
                                        .arg(command));
@@ -130,6 +131,23 @@ TEST(CliLink, APortThatCannotBeOpenedIsNamed) {
       << rig.err.toStdString();
   EXPECT_EQ(rig.run({"--ini", rig.path("other.ini"), "read-ram", "0x60", "4"}), cli::kExitLink);
   EXPECT_TRUE(rig.err.contains("the settings file " + rig.path("other.ini") + " does not exist"));
+}
+
+// The ports the console's chooser lists, with no controller and no link.
+TEST(PortsCommand, ListsThePortsAsTextOrJsonWithoutOpeningALink) {
+  CliRig rig;
+  const std::vector<PortEntry> ports = {
+      {"ttyUSB0", "/dev/ttyUSB0", "USB-RS485 Cable", "FTDI", "FT4ZX1",
+       "/dev/serial/by-id/usb-FTDI_USB-RS485_Cable_FT4ZX1-if00-port0"}};
+  rig.env.listPorts = [&] { return ports; };
+  EXPECT_EQ(rig.run({"ports"}), cli::kExitOk);
+  EXPECT_EQ(rig.out, portListText(ports));
+  EXPECT_EQ(rig.run({"--json", "ports"}), cli::kExitOk);
+  const QJsonObject result = QJsonDocument::fromJson(rig.out.toUtf8()).object();
+  EXPECT_EQ(result["ports"].toArray(), portListJson(ports));
+  EXPECT_TRUE(result["ok"].toBool());
+  EXPECT_EQ(rig.linkOpens, 0);
+  EXPECT_EQ(rig.run({"ports", "extra"}), cli::kExitUsage);
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+// The line as the operator sees it in the whole console: a controller that
+// does not answer shows in every view mode (a note after the title, the
+// panel's tooltip), a lost port and its return are told once each, and the
+// port chooser (Ctrl+P, the context menu of Edit_Contrl) opens another device
+// at once and keeps it in ZaroZ.ini.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include "app/PortChooser.h"
+#include "core/ControllerMap.h"
+#include "link/IniFile.h"
+#include "tests/support/ConsoleHarness.h"
+#include "tests/support/TestApplication.h"
+
+namespace calorix {
+namespace {
+
+using testing::ConsoleHarness;
+
+struct LineConsole {
+  explicit LineConsole(const char* viewMode) {
+    h.start(QStringLiteral("[Vid prog]\r\nVidProg=%1\r\n").arg(viewMode));
+    h.password = kAccessPassword;
+  }
+  QApplication& app = testing::testApplication();
+  ConsoleHarness h;
+
+  void faults(sim::Faults f) { h.ctrl().setFaults(f); }
+  // Прог. pressed and released: its key frame, then the read-out.
+  void progKey() {
+    auto* key = h.form1().findChild<QWidget*>(QStringLiteral("ShapeProgTop"));
+    ASSERT_NE(key, nullptr);
+    QTest::mouseClick(key, Qt::LeftButton, {}, key->rect().center());
+    QCoreApplication::processEvents();
+  }
+  QString panelTip() {
+    return h.form1().findChild<QGroupBox*>(QStringLiteral("Panel1"))->toolTip();
+  }
+  QString display(const char* name) {
+    return h.form1().findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+  }
+  QStringList told(const char* part) { return h.messages.shown.filter(QString::fromUtf8(part)); }
+};
+
+TEST(ConsoleLine, NoAnswerAndNoPortShowInViewMode1WhereZerosThatAnswerDoNot) {
+  LineConsole c("1");
+  for (int a = 0x60; a < 0x70; ++a) c.h.ctrl().memory().ram[a] = 0;
+  const QString title = c.h.form1().windowTitle();
+  c.h.show();
+  // A controller that shows zeros and answers: nothing added.
+  EXPECT_EQ(c.display("EditProg"), QStringLiteral("00"));
+  EXPECT_EQ(c.h.form1().windowTitle(), title);
+  EXPECT_TRUE(c.panelTip().isEmpty());
+
+  struct Step {
+    const char* name;
+    sim::Faults faults;
+    bool watch;  // the line watch ticks instead of a key
+    const char* note;
+  };
+  const Step steps[] = {
+      {"switched off", {.silent = true}, false, "   [нет ответа контроллера]"},
+      {"answers again", {}, false, ""},
+      {"adapter pulled", {.portGone = true}, false, "   [порт не открыт]"},
+      {"plugged in again", {}, true, ""},
+      {"silent once more", {.silent = true}, false, "   [нет ответа контроллера]"},
+  };
+  for (const Step& s : steps) {
+    c.faults(s.faults);
+    if (s.watch)
+      c.h.console().watchLine();
+    else
+      c.progKey();
+    const QString note = QString::fromUtf8(s.note);
+    EXPECT_EQ(c.h.form1().windowTitle(), title + note) << s.name;
+    EXPECT_EQ(c.panelTip().isEmpty(), note.isEmpty()) << s.name;
+  }
+  // The loss and the return, told once each.
+  EXPECT_EQ(c.told("потерян").size(), 1);
+  EXPECT_EQ(c.told("снова открыт").size(), 1);
+}
+
+const std::vector<PortEntry> kPorts = {
+    {"ttyS0", "/dev/ttyS0", "", "", "", ""},
+    {"ttyUSB0", "/dev/ttyUSB0", "USB-RS485 Cable", "FTDI", "FT4ZX1",
+     "/dev/serial/by-id/usb-FTDI_USB-RS485_Cable_FT4ZX1-if00-port0"},
+};
+
+PortChooser* shownChooser() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* chooser = qobject_cast<PortChooser*>(w); chooser && chooser->isVisible())
+      return chooser;
+  return nullptr;
+}
+
+TEST(ConsoleLine, CtrlPChoosesAPortThatOpensAtOnceAndIsKept) {
+  LineConsole c("1");
+  c.h.console().setPortLister([] { return kPorts; });
+  c.h.show();
+  const QSize size = c.h.form1().size();
+  c.h.form1().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&c.h.form1()));
+  QTest::keyClick(&c.h.form1(), Qt::Key_P, Qt::ControlModifier);
+  PortChooser* chooser = shownChooser();
+  ASSERT_NE(chooser, nullptr);
+  auto* table = chooser->findChild<QTableWidget*>(QStringLiteral("PortTable"));
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("FTDI"));
+  EXPECT_EQ(chooser->device(), c.h.link().deviceName()) << "the port in use first";
+  table->setCurrentCell(1, 0);
+  EXPECT_EQ(chooser->device(), kPorts[1].stableName);
+  c.h.ctrl().clearLogs();
+  QTest::mouseClick(chooser->findChild<QPushButton*>(QStringLiteral("ButtonOpen")), Qt::LeftButton);
+
+  EXPECT_EQ(c.h.link().deviceName(), kPorts[1].stableName);
+  EXPECT_TRUE(c.h.link().portOpen());
+  IniFile ini(c.h.harness().iniPath());
+  ini.reload();
+  EXPECT_EQ(ini.readString("Com port", "Device", {}), kPorts[1].stableName);
+  EXPECT_TRUE(c.h.messages.shown.isEmpty()) << c.h.messages.shown.join('|').toStdString();
+  EXPECT_EQ(c.h.form1().size(), size);
+  c.progKey();
+  EXPECT_EQ(c.h.link().status().code, 0);
+  EXPECT_FALSE(c.h.ctrl().received().empty());
+}
+
+TEST(ConsoleLine, TheLinkStatusMenuOpensTheChooserAndAChoiceWaitsForNoExchange) {
+  LineConsole c("4");
+  c.h.console().setPortLister([] { return kPorts; });
+  c.h.show();
+  auto* status = c.h.form1().findChild<QLineEdit*>(QStringLiteral("Edit_Contrl"));
+  ASSERT_TRUE(status->isVisible());
+  QContextMenuEvent event(QContextMenuEvent::Mouse, status->rect().center());
+  QApplication::sendEvent(status, &event);
+  QMenu* menu = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QStringLiteral("LinkStatusMenu") && w->isVisible())
+      menu = qobject_cast<QMenu*>(w);
+  ASSERT_NE(menu, nullptr);
+  QAction* choose = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->text() == QString::fromUtf8("Выбрать порт...")) choose = a;
+  ASSERT_NE(choose, nullptr);
+  EXPECT_GT(menu->actions().size(), 2) << "the field's own actions stay";
+  choose->trigger();
+  menu->close();
+  ASSERT_NE(shownChooser(), nullptr);
+  shownChooser()->reject();
+
+  // Not in the middle of an exchange: said so, and the port stays.
+  const QString before = c.h.link().deviceName();
+  ASSERT_TRUE(c.h.link().tryBegin());
+  EXPECT_FALSE(c.h.console().choosePort(QStringLiteral("/dev/ttyUSB9")));
+  c.h.link().end();
+  EXPECT_EQ(c.h.link().deviceName(), before);
+  ASSERT_EQ(c.h.messages.shown.size(), 1);
+  EXPECT_TRUE(c.h.messages.shown[0].contains(QString::fromUtf8("обмен")));
+}
+
+}  // namespace
+}  // namespace calorix
