@@ -55,7 +55,12 @@ PortChooser::PortChooser(QWidget* parent, PortLister lister, const QString& curr
   layout->addWidget(buttons);
   resize(860, 320);
 
-  connect(PortTable, &QTableWidget::currentCellChanged, this, [this](int row) {
+  // A row the operator selects (not the current cell a focused table takes
+  // by itself) fills the field.
+  connect(PortTable, &QTableWidget::itemSelectionChanged, this, [this] {
+    const QList<QTableWidgetItem*> picked = PortTable->selectedItems();
+    if (picked.isEmpty()) return;
+    const int row = picked.first()->row();
     if (row >= 0 && row < int(ports_.size())) Device->setText(ports_[std::size_t(row)].device());
   });
   connect(PortTable, &QTableWidget::cellDoubleClicked, this, [this] { accept(); });

@@ -91,10 +91,10 @@ void TForm1::showLineState(LineState state) {
   QString tip;
   if (state == LineState::Silent) {
     note = QString::fromUtf8("нет ответа контроллера");
-    tip = QString::fromUtf8("Контроллер не отвечает: панель показывает последнее прочитанное");
+    tip = QString::fromUtf8("Контроллер не отвечает: панель не показывает его состояние");
   } else if (state == LineState::NoPort) {
     note = QString::fromUtf8("порт не открыт");
-    tip = QString::fromUtf8("Порт не открыт: панель показывает последнее прочитанное");
+    tip = QString::fromUtf8("Порт не открыт: панель не показывает состояние контроллера");
   }
   // Until the title is built (the port opens before it) the note waits.
   if (!titleBase_.isEmpty())

@@ -42,8 +42,9 @@ class TForm1 : public QWidget {
   void firstReadOut();
 
   // What the last exchange found of the controller, where every view mode
-  // shows it: a note after the title and the panel's tooltip (nothing while
-  // it answers), so that "no answer" never passes for a panel of zeros.
+  // shows it: a note after the title, the panel's tooltip and its displays
+  // unlit (nothing while it answers), so that "no answer" never passes for a
+  // panel of zeros.
   void showLineState(LineState state);
 
   // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.

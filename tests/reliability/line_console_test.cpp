@@ -23,6 +23,9 @@ namespace {
 
 using testing::ConsoleHarness;
 
+const QColor kLit(255, 0, 0);
+const QColor kUnlit(192, 192, 192);
+
 struct LineConsole {
   explicit LineConsole(const char* viewMode) {
     h.start(QStringLiteral("[Vid prog]\r\nVidProg=%1\r\n").arg(viewMode));
@@ -44,6 +47,12 @@ struct LineConsole {
   }
   QString display(const char* name) {
     return h.form1().findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+  }
+  QColor displayColor(const char* name) {
+    return h.form1()
+        .findChild<QLineEdit*>(QString::fromLatin1(name))
+        ->palette()
+        .color(QPalette::Text);
   }
   QStringList told(const char* part) { return h.messages.shown.filter(QString::fromUtf8(part)); }
 };
@@ -80,6 +89,11 @@ TEST(ConsoleLine, NoAnswerAndNoPortShowInViewMode1WhereZerosThatAnswerDoNot) {
     const QString note = QString::fromUtf8(s.note);
     EXPECT_EQ(c.h.form1().windowTitle(), title + note) << s.name;
     EXPECT_EQ(c.panelTip().isEmpty(), note.isEmpty()) << s.name;
+    // The displays unlit as on a controller without power, through the blinking too.
+    for (int tick = 0; tick < 2; ++tick) {
+      c.h.panel().TimerMigIndTick();
+      EXPECT_EQ(c.displayColor("EditProg"), note.isEmpty() ? kLit : kUnlit) << s.name;
+    }
   }
   // The loss and the return, told once each.
   EXPECT_EQ(c.told("потерян").size(), 1);
@@ -113,7 +127,9 @@ TEST(ConsoleLine, CtrlPChoosesAPortThatOpensAtOnceAndIsKept) {
   ASSERT_EQ(table->rowCount(), 2);
   EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("FTDI"));
   EXPECT_EQ(chooser->device(), c.h.link().deviceName()) << "the port in use first";
-  table->setCurrentCell(1, 0);
+  table->setFocus();  // a focused table takes a current cell: no choice yet
+  EXPECT_EQ(chooser->device(), c.h.link().deviceName());
+  table->selectRow(1);
   EXPECT_EQ(chooser->device(), kPorts[1].stableName);
   c.h.ctrl().clearLogs();
   QTest::mouseClick(chooser->findChild<QPushButton*>(QStringLiteral("ButtonOpen")), Qt::LeftButton);
