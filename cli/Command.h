@@ -44,5 +44,6 @@ int writeRamCommand(CommandContext& ctx);
 int traceCommand(CommandContext& ctx);
 int plotCommand(CommandContext& ctx);
 int portsCommand(CommandContext& ctx);
+int tuneCommand(CommandContext& ctx);
 
 }  // namespace calorix::cli

@@ -1,0 +1,11 @@
+#include "ui/Events.h"
+
+#include <QCoreApplication>
+
+namespace calorix::ui {
+
+void letEventsRun() {
+  QCoreApplication::processEvents();
+}
+
+}  // namespace calorix::ui
