@@ -156,7 +156,9 @@ void Console::watchLine() {
 
 PortChooser* Console::openPortChooser() {
   TForm1& main = form1();
-  if (auto* open = main.findChild<PortChooser*>()) {
+  // One at a time; a closed one waits to be deleted and does not count.
+  for (auto* open : main.findChildren<PortChooser*>()) {
+    if (!open->isVisible()) continue;
     open->raise();
     open->activateWindow();
     return open;

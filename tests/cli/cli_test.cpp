@@ -133,22 +133,5 @@ TEST(CliLink, APortThatCannotBeOpenedIsNamed) {
   EXPECT_TRUE(rig.err.contains("the settings file " + rig.path("other.ini") + " does not exist"));
 }
 
-// The ports the console's chooser lists, with no controller and no link.
-TEST(PortsCommand, ListsThePortsAsTextOrJsonWithoutOpeningALink) {
-  CliRig rig;
-  const std::vector<PortEntry> ports = {
-      {"ttyUSB0", "/dev/ttyUSB0", "USB-RS485 Cable", "FTDI", "FT4ZX1",
-       "/dev/serial/by-id/usb-FTDI_USB-RS485_Cable_FT4ZX1-if00-port0"}};
-  rig.env.listPorts = [&] { return ports; };
-  EXPECT_EQ(rig.run({"ports"}), cli::kExitOk);
-  EXPECT_EQ(rig.out, portListText(ports));
-  EXPECT_EQ(rig.run({"--json", "ports"}), cli::kExitOk);
-  const QJsonObject result = QJsonDocument::fromJson(rig.out.toUtf8()).object();
-  EXPECT_EQ(result["ports"].toArray(), portListJson(ports));
-  EXPECT_TRUE(result["ok"].toBool());
-  EXPECT_EQ(rig.linkOpens, 0);
-  EXPECT_EQ(rig.run({"ports", "extra"}), cli::kExitUsage);
-}
-
 }  // namespace
 }  // namespace calorix
