@@ -45,7 +45,18 @@ int tuneCommand(CommandContext& ctx) {
       throw CliError{kExitFile, QStringLiteral("%1: no such file").arg(path)};
     logs.push_back(tuning::readTuningLog(path));
   }
-  const tuning::TuneResult result = tuning::tune(logs, options);
+  // The search over dead times and lags takes a while on long logs.
+  tuning::TuneOptions withProgress = options;
+  int shown = 0;
+  withProgress.progress = [&](int done, int total) {
+    if (shown == 0) {
+      ctx.progress.begin(QStringLiteral("tune"), total);
+      ctx.progress.region(QStringLiteral("identifying the furnace"));
+    }
+    ctx.progress.advance(done - shown);
+    shown = done;
+  };
+  const tuning::TuneResult result = tuning::tune(logs, withProgress);
   const QJsonObject json = tuning::tuneJson(result);
   for (auto it = json.begin(); it != json.end(); ++it) ctx.result[it.key()] = it.value();
   for (const QString& line : tuning::tuneText(result).split(QLatin1Char('\n'))) ctx.say(line);

@@ -13,7 +13,8 @@
 //    bytes), RdBlock(count, addr) -> view of the count bytes of BlockBuf,
 //    SendKeyCode, SendRamOutKey. They leave status(): 0 done, 1 no answer,
 //    2 refused, 254 unexpected reply, 255 port write failed.
-//  - Framed traced commands: SetRegBits, WrRam / WrProgMem(addr, bytes),
+//  - Framed traced commands (their frames: core/FramedCommandTable.h):
+//    SetRegBits, WrRam / WrProgMem(addr, bytes),
 //    RdRam / RdProgMem / RdRom(addr, count) -> view of ReadBuf[0..count),
 //    SendPanelKey, RomPageCmd9/10/11, RdPidFrame (fills RamMirror()). Their
 //    status() is 0 or 255 only; lastFramedAnswered() tells whether the last

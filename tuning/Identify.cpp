@@ -288,7 +288,11 @@ Identification identify(const std::vector<TuningLog>& logs, const IdentifyOption
   const int terms = lossTerms(hi - lo);
   Fit best;
   double bestDead = 0, bestLag = 0;
+  constexpr int kFineTrials = 9 * 5;
+  const int total = int(std::size(kLagGridS)) * (int(kMaxDeadS / kDeadStepS) + 1) + kFineTrials;
+  int done = 0;
   auto tryOne = [&](double dead, double lag) {
+    if (options.progress) options.progress(++done, total);
     const Fit f = fitBalance(stretches, dead, lag, terms);
     if (f.ok && f.b > 0 && (!best.ok || f.rms < best.rms)) {
       best = f;
@@ -330,6 +334,8 @@ Identification identify(const std::vector<TuningLog>& logs, const IdentifyOption
     for (const Stretch& s : stretches) {
       const std::vector<double> x = lagged(s, p.deadS, p.lagS);
       for (std::size_t k = 0; k < s.t.size(); ++k) {
+        // Lines before the lining's state is known say nothing of the band.
+        if (s.t[k] - s.t.front() < p.deadS + kWarmLags * p.lagS) continue;
         if (s.temp[k] < band.fromC || s.temp[k] >= band.toC) continue;
         ++band.rows;
         tLo = std::min(tLo, s.temp[k]);

@@ -66,6 +66,8 @@ struct Identification {
 
 struct IdentifyOptions {
   double bandWidthC = 100;
+  // Called as the search goes on: trials done, trials in all.
+  std::function<void(int done, int total)> progress;
 };
 
 Identification identify(const std::vector<TuningLog>& logs, const IdentifyOptions& options = {});

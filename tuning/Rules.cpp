@@ -58,13 +58,23 @@ Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimi
       };
       // The derivative cancels as much of the lag as the controller's largest
       // KD word allows; the rest counts half as dead time (the half rule).
-      for (int pass = 0; pass < 8; ++pass) {
-        const double left = band.lagS - tdSeries;
+      // KD = Kc(τD)·τD grows with τD: the largest τD that fits, by bisection.
+      auto withDerivative = [&](double tdTry) {
+        const double left = band.lagS - tdTry;
         dead = std::max(band.deadS, kMinDeadS) + left / 2;
         t1 = band.chamberTauS + left / 2;
         simc();
-        if (kc * tdSeries <= kdLimit * 1.0001) break;
-        tdSeries = kdLimit / kc;
+        return kc * tdTry;
+      };
+      tdSeries = band.lagS;
+      if (withDerivative(tdSeries) > kdLimit) {
+        double lo = 0, hi = band.lagS;
+        for (int i = 0; i < 40; ++i) {
+          const double mid = (lo + hi) / 2;
+          (withDerivative(mid) > kdLimit ? hi : lo) = mid;
+        }
+        tdSeries = lo;
+        withDerivative(tdSeries);
       }
       // Series to parallel: Kc' = Kc (1 + τD/τI), τI' = τI + τD, τD' = τI τD / (τI + τD).
       const double kcP = kc * (1 + tdSeries / ti);

@@ -40,6 +40,7 @@ TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options) 
   }
   IdentifyOptions io;
   io.bandWidthC = options.bandWidthC;
+  io.progress = options.progress;
   r.id = identify(logs, io);
   if (!r.id.ok) {
     r.error = r.id.error;

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace calorix::tuning {
 struct TuneOptions {
   Rule rule = Rule::Simc;
   double bandWidthC = 100;
+  std::function<void(int done, int total)> progress;  // of the identification
 };
 
 struct BandProposal {

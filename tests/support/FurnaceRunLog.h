@@ -19,6 +19,7 @@
 #include "sim/FirmwareEncoding.h"
 #include "sim/FurnaceFirmware.h"
 #include "sim/StageRecords.h"
+#include "tuning/Identify.h"
 
 namespace calorix::testing {
 
@@ -86,6 +87,27 @@ inline FurnaceRecord runFurnace(const FurnaceRun& run) {
   }
   out.log = cp1251::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
   return out;
+}
+
+// The furnace's own step response at a temperature (a 5 % step from the power
+// that holds it, down where that would pass 100 %), read by the tangent rule
+// the tuning assistant reads its identified model with.
+inline tuning::Fopdt furnaceStep(const sim::FurnaceParams& params, double at) {
+  sim::FurnaceParams p = params;
+  p.startC = at;
+  p.roomDriftC = 0;
+  // Twins with one history: their difference is the step response alone.
+  sim::Furnace held(p), stepped(p);
+  const double hold = 100 * held.lossRate(at) / held.fullPowerRate();
+  const double step = hold + 5 > 100 ? -5 : 5;
+  std::vector<double> times, rise;
+  for (int s = 0; s < 8 * 3600; ++s) {
+    times.push_back(s);
+    rise.push_back(stepped.chamberC() - held.chamberC());
+    held.step(1, hold);
+    stepped.step(1, hold + step);
+  }
+  return tuning::tangentFit(times, rise, 0, rise.back(), step);
 }
 
 }  // namespace calorix::testing

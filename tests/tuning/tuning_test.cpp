@@ -133,24 +133,6 @@ TEST(RegulatorLaw, LogsWithoutActionsGiveNoLaw) {
   EXPECT_TRUE(r.notes[0].contains(QStringLiteral("carries no heater power")));
 }
 
-// The furnace's own step response at a temperature, read by the same
-// two-point rule as the identified model's.
-Fopdt plantStep(const sim::FurnaceParams& params, double at) {
-  sim::FurnaceParams p = params;
-  p.startC = at;
-  p.roomDriftC = 0;
-  sim::Furnace held(p), stepped(p);
-  const double hold = 100 * held.lossRate(at) / held.fullPowerRate();
-  std::vector<double> times, rise;
-  for (int s = 0; s < 8 * 3600; ++s) {
-    times.push_back(s);
-    rise.push_back(stepped.chamberC() - held.chamberC());
-    held.step(1, hold);
-    stepped.step(1, hold + 5);
-  }
-  return tangentFit(times, rise, 0, rise.back(), 5);
-}
-
 TEST(Identify, AKnownFurnaceIsRecoveredFromItsRunLog) {
   struct Case {
     double rate, lag, dead;
@@ -168,7 +150,7 @@ TEST(Identify, AKnownFurnaceIsRecoveredFromItsRunLog) {
     int compared = 0;
     for (const BandModel& band : id.bands) {
       if (!band.excited || band.middle() < 200) continue;
-      const Fopdt truth = plantStep(p, band.middle());
+      const Fopdt truth = testing::furnaceStep(p, band.middle());
       SCOPED_TRACE(band.middle());
       EXPECT_NEAR(band.fopdt.deadS, truth.deadS, 0.2 * truth.deadS);
       EXPECT_NEAR(band.fopdt.tauS, truth.tauS, 0.2 * truth.tauS);
