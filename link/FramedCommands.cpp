@@ -103,9 +103,10 @@ bool FramedCommands::sendRest(std::span<const FrameByte> params, const QString& 
 // bytes of the frame buffer whatever arrived.
 void FramedCommands::readReply(const framed::Command& cmd, std::uint8_t count,
                                const QString& lastLabel) {
+  bool whole = true;
   if (cmd.data == framed::Data::Returned) {
     for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
-    TracedRead(count, kNoLabel);
+    whole = TracedRead(count, kNoLabel).size() == count;
     std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
     TracedRead(1, lastLabel);
   } else {
@@ -113,6 +114,9 @@ void FramedCommands::readReply(const framed::Command& cmd, std::uint8_t count,
       TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
   }
   noteAnswer();
+  // Data that stopped short and came on later would pass for the closing byte:
+  // ReadBuf then holds old bytes behind the ones that came.
+  answered_ = answered_ && whole;
 }
 
 void FramedCommands::send(std::uint8_t code, std::initializer_list<FrameByte> params,

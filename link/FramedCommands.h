@@ -58,8 +58,9 @@ class FramedCommands {
   // not traced. The label is not used.
   std::span<const std::uint8_t> TracedRead(std::uint32_t count, const QString& label);
 
-  // Every byte of the last command went out and its last reply byte came
-  // back. RdPidFrame sends nothing and leaves it as it was.
+  // Every byte of the last command went out, a block read's data came whole,
+  // and its last reply byte came back. RdPidFrame sends nothing and leaves it
+  // as it was.
   bool lastAnswered() const { return answered_; }
 
   const Buffer& FrameBuf() const { return frameBuf_; }
