@@ -49,12 +49,18 @@ const std::vector<CommandEntry>& commandTable() {
        "times, \".\" decimals); an existing output file is replaced only with --force",
        "calorix-cli plot \"Протоколы/2026/03/05/09_05_03 Data.txt\" --png run.png --csv run.csv", 1,
        1, plotCommand},
+      {"ports", "",
+       "list the serial ports: the device to give --port-device (its stable\n"
+       "/dev/serial/by-id name where it has one), system name, description, maker,\n"
+       "serial number; the same list as `calorix --list-ports`",
+       "calorix-cli ports --json", 0, 0, portsCommand},
       {"tune", "LOG...",
        "identify the furnace per temperature band from data logs (PID run and telemetry\n"
        "logs; Пуск work logs carry no power), after deriving and checking the regulator's\n"
-       "law from them; propose KP, KI, KD per band by a rule (--rule simc, amigo or zn;\n"
-       "--band C sets the bands' width, default 100) and the three cubics of the\n"
-       "coefficient editor fitted through them. Nothing is sent to the controller",
+       "law from them; propose the three cubics of the coefficient editor by a rule\n"
+       "(--rule model, the default: the identified furnace run under the law over a\n"
+       "reference program; simc, amigo or zn: per band, the cubics fitted through them;\n"
+       "--band C sets the bands' width, default 100). Nothing is sent to the controller",
        "calorix-cli tune \"Протоколы/2026/03/05/09_05_03 Data.txt\" --rule simc", 1, -1,
        tuneCommand},
   };
@@ -176,7 +182,8 @@ QString cliUsage() {
       "plot and export a data log.\n"
       "\n"
       "Options:\n"
-      "  --port-device PATH  use this serial device instead of the one NumPort names\n"
+      "  --port-device PATH  use this serial device instead of the one ZaroZ.ini\n"
+      "                      names (Device, else NumPort)\n"
       "  --ini FILE          settings file to read the port from (default: ZaroZ.ini\n"
       "                      beside the executable; for an installed program\n"
       "                      ~/.config/calorix/ZaroZ.ini); it is never written\n"
@@ -186,7 +193,7 @@ QString cliUsage() {
       "  --svg FILE          plot: draw the chart into FILE (SVG)\n"
       "  --csv FILE          plot: write the samples into FILE (CSV)\n"
       "  --size WxH          plot: the chart's size in pixels (default 1280x720)\n"
-      "  --rule NAME         tune: the tuning rule (simc, amigo, zn; default simc)\n"
+      "  --rule NAME         tune: the tuning rule (model, simc, amigo, zn; default model)\n"
       "  --band C            tune: the width of the temperature bands, °C (default 100)\n"
       "  -h, --help          show this text\n"
       "\n"
