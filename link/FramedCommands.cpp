@@ -84,7 +84,7 @@ bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool read
     return false;
   }
   state_.status.code = 0;
-  if (readReply) TracedRead(1, kNoLabel);
+  if (readReply) heard(TracedRead(1, kNoLabel).size(), 1);
   return true;
 }
 
@@ -111,22 +111,23 @@ bool FramedCommands::sendFrame(std::uint8_t code, std::initializer_list<FrameByt
 // The tail after the end byte of a command that returns no data.
 void FramedCommands::readShortTail(const QString& lastLabel) {
   for (int i = 0; i < framed::kShortTailBytes; ++i)
-    TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
+    heard(TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel).size(), 1);
   noteAnswer();
 }
 
 // The tail of a block read: two single bytes, the data in one read, one byte.
 // ReadBuf takes count bytes of the frame buffer whatever arrived.
 void FramedCommands::readBlockTail(std::uint8_t count) {
-  for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
-  TracedRead(count, kNoLabel);
+  for (int i = 0; i < framed::kReadTailLeadBytes; ++i) heard(TracedRead(1, kNoLabel).size(), 1);
+  heard(TracedRead(count, kNoLabel).size(), count);
   std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
-  TracedRead(1, kBuffer1);
+  heard(TracedRead(1, kBuffer1).size(), 1);
   noteAnswer();
 }
 
 void FramedCommands::command(const std::function<void()>& run) {
   answered_ = false;
+  everyReply_ = true;
   trace_.tracedCommand(run);
 }
 
