@@ -69,6 +69,13 @@ CommandLine parseCommandLine(const QStringList& args) {
                          .arg(text);
       else
         line.telemetryMs = ms;
+    } else if (name == QStringLiteral("--furnace-rate") ||
+               name == QStringLiteral("--furnace-lag") ||
+               name == QStringLiteral("--furnace-dead-time")) {
+      QString text;
+      takeValue(text);
+      simulatorOption = true;
+      line.furnaceOptions.append({name, text});
     } else if (name == QStringLiteral("--screenshot")) {
       takeValue(line.screenshotPath);
     } else if (name == QStringLiteral("--sim-speed")) {
@@ -89,7 +96,8 @@ CommandLine parseCommandLine(const QStringList& args) {
   if (line.error.isEmpty() && line.simulate && !line.portDevice.isEmpty())
     line.error = QStringLiteral("--simulate and --port-device exclude each other");
   if (line.error.isEmpty() && !line.simulate && simulatorOption)
-    line.error = QStringLiteral("--state, --sim-speed and --telemetry-ms need --simulate");
+    line.error =
+        QStringLiteral("--state, --sim-speed, --telemetry-ms and --furnace-* need --simulate");
   return line;
 }
 
@@ -105,6 +113,10 @@ QString usageText() {
       "                      ~/.local/share/calorix/sim-state.bin)\n"
       "  --telemetry-ms N    the simulator sends a P/B telemetry frame every N ms\n"
       "                      (with --simulate; default 500, at least 25 = line rate)\n"
+      "  --furnace-rate R    the simulated furnace heats R °C/min at full power from\n"
+      "                      room temperature (with --simulate; default 20)\n"
+      "  --furnace-lag S     its chamber lags S seconds behind the elements (default 60)\n"
+      "  --furnace-dead-time S  and answers a power change after S seconds (default 15)\n"
       "  --ini PATH          settings file (default: ZaroZ.ini beside the executable;\n"
       "                      for an installed program ~/.config/calorix/ZaroZ.ini)\n"
       "  --show-hidden       show the controls the main window hides as designed\n"

@@ -1,6 +1,8 @@
 #pragma once
 // The console's command line. Qt's own options (-platform, ...) are taken out
 // by QApplication before this sees the arguments.
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,9 @@ struct CommandLine {
   std::optional<qint64> telemetryMs;
   // --show-hidden: the controls the main window hides as designed, shown
   bool showHidden = false;
+  // --furnace-rate, --furnace-lag, --furnace-dead-time (with --simulate):
+  // name and text, in order; the simulator checks the values.
+  QList<QPair<QString, QString>> furnaceOptions;
 };
 
 // args without the program name.

@@ -2,27 +2,26 @@
 
 namespace calorix {
 
-MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context) : QObject(form) {
+MainWindowParts::MainWindowParts(QWidget* form, WindowContext& context, RunState& state)
+    : QObject(form) {
   mirror_ = new PanelMirror(form, context);
   service_ = new ServiceArea(form, context, *mirror_);
-  pusk_ = new PuskRun(context, mirror_->runView(), this);
-  mirror_->setPuskTimer(pusk_->hooks());
-  pid_ = new PidRun(context, this);
-  telemetry_ = new TelemetryStream(context, service_->streamView(), this);
+  pusk_ = new PuskRun(context, state, mirror_->runView(), this);
+  mirror_->setPuskStopKey(pusk_->key());
+  pid_ = new PidRun(context, state, this);
+  telemetry_ = new TelemetryStream(context, state, service_->streamView(), this);
   // P/B runs it under the exchange guard it holds for the whole stream.
-  service_->setTelemetryStream([this] { telemetry_->run(); });
+  service_->setStreamKeys(telemetry_->keys());
 }
 
 void MainWindowParts::setTrendFeed(const TrendFeed& feed) {
   pusk_->setTrendFeed(feed);
   pid_->setTrendFeed(feed);
   telemetry_->setTrendFeed(feed);
-  // The PID work window's start reads the first frame of its run itself.
-  if (pidWindow_) pidWindow_->setTrendFeed(feed);
 }
 
 void MainWindowParts::stopRunTimers() {
-  pusk_->TimerPuskPidNew().stop();
+  pusk_->stopTimers();
   pid_->stop();
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The working parts of the main window on its form, wired to each other: the
-// panel mirror and the service area (panel/) and the main window's run timers
-// (pid/), and the telemetry stream of the P/B key (pid/). panel/ and pid/
-// know only the kit's RunView, PuskTimerHooks and StreamView; this is where
-// each is handed the other's. TimerPid (pid/PidRun) lives here beside
-// TimerPuskPidNew and fills the PID work window once it is attached.
+// panel mirror and the service area (panel/), and the owners of the runs
+// (pid/): the Пуск run, the PID work window's run (TimerPid, which fills the
+// window once it is attached) and the telemetry stream of the P/B key. The
+// owners alone write the run state; panel/ and pid/ know only the kit's
+// RunView, PuskStopKey, StreamView and StreamKeys, and this is where each is
+// handed the other's.
 #include <QObject>
 #include <QString>
 #include <QWidget>
@@ -25,8 +26,9 @@ namespace calorix {
 class MainWindowParts : public QObject {
   Q_OBJECT
  public:
-  // Builds the panel area, the service area and the timers as children of form.
-  MainWindowParts(QWidget* form, WindowContext& context);
+  // Builds the panel area, the service area and the run owners as children of
+  // form; the owners write state, which context shows read-only.
+  MainWindowParts(QWidget* form, WindowContext& context, RunState& state);
 
   PanelMirror& mirror() { return *mirror_; }
   ServiceArea& service() { return *service_; }
@@ -36,10 +38,7 @@ class MainWindowParts : public QObject {
 
   // The PID work window, created after the main window: TimerPid fills it
   // and its start arms TimerPid.
-  void attachPidWindow(TFormRabPID& window) {
-    pidWindow_ = &window;
-    pid_->attach(window);
-  }
+  void attachPidWindow(TFormRabPID& window) { pid_->attach(window); }
   // Every frame the runs and the stream read goes to feed as well.
   void setTrendFeed(const TrendFeed& feed);
   // The main window closes: no run tick may follow.
@@ -56,7 +55,6 @@ class MainWindowParts : public QObject {
   PuskRun* pusk_;
   PidRun* pid_;
   TelemetryStream* telemetry_;
-  TFormRabPID* pidWindow_ = nullptr;
 };
 
 }  // namespace calorix

@@ -74,7 +74,7 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
 void Console::createWindows() {
   // The password window is the last one created; the prompt reaches it only
   // at the first show, when every window exists.
-  add<TForm1>(*context_, [this] {
+  add<TForm1>(*context_, run_, [this] {
     TForm2* password = find<TForm2>();
     if (!password) return QString();
     return passwordAnswer_ ? passwordAnswer_(*password) : password->ask();

@@ -42,7 +42,8 @@ class Console {
 
   Link& link() { return *link_; }
   Messages& messages() { return *messages_; }
-  RunState& run() { return run_; }
+  // The run state as every window sees it; only the run owners write it.
+  const RunState& run() const { return run_; }
   WindowContext& context() { return *context_; }
 
   // The windows in their creation order, and one of them by its class

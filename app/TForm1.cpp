@@ -21,30 +21,25 @@ constexpr int kDesignedOuterWidth = 736;
 constexpr int kDesignedOuterHeight = 405;
 }  // namespace
 
-TForm1::TForm1(WindowContext& context, PasswordPrompt passwordPrompt)
+TForm1::TForm1(WindowContext& context, RunState& runState, PasswordPrompt passwordPrompt)
     : ctx_(context), passwordPrompt_(std::move(passwordPrompt)) {
   setObjectName(QStringLiteral("TForm1"));
   setWindowTitle(QStringLiteral("Calorix"));
   setOuterSize(*this, kDesignedOuterWidth, kDesignedOuterHeight);
   // The controls exist before LoadSettings so that Edit_Contrl can show a
   // failed port open.
-  parts_ = new MainWindowParts(this, ctx_);
+  parts_ = new MainWindowParts(this, ctx_, runState);
   create();
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::create() {
-  RunState& run = ctx_.run;
   // LinkPaused, PollState and the link-light periods start as PanelMirror
-  // builds them; the run flags are the frame's.
-  run.PuskFlag = 0;
+  // builds them; the run flags (PuskFlag, PidRunActive, PidStopRequest,
+  // WorkCounter, RamOutEnabled, StopHeatRequest) start at 0 in the run state
+  // the run owners were given.
   if (auto* edit37 = findChild<QLineEdit*>(QStringLiteral("Edit37"))) edit37->clear();
-
-  // Start values the panel and the telemetry stream expect before the port opens.
-  run.WorkCounter = 0;
-  run.RamOutEnabled = 0;
-  run.StopHeatRequest = 0;
 
   try {
     ctx_.link.LoadSettings();
@@ -60,8 +55,6 @@ void TForm1::create() {
     timer1->setInterval(50);
     timer1->stop();
   }
-  run.PidRunActive = 0;
-  run.PidStopRequest = 0;
   mirror().setLinkLightYellow();
 
   codes_ = ctx_.link.settings().codes;

@@ -24,8 +24,9 @@ class TForm1 : public QWidget {
   Q_OBJECT
  public:
   // Builds the controls, then runs the creation steps (LoadSettings among
-  // them). The prompt is asked at the first show when the lock applies.
-  TForm1(WindowContext& context, PasswordPrompt passwordPrompt);
+  // them). The prompt is asked at the first show when the lock applies. The
+  // run state goes to the run owners among the parts.
+  TForm1(WindowContext& context, RunState& runState, PasswordPrompt passwordPrompt);
   ~TForm1() override;
 
   MainWindowParts& parts() { return *parts_; }

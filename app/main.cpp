@@ -23,6 +23,7 @@
 #include "link/SerialPortBackend.h"
 #include "link/Settings.h"
 #include "sim/PtyServer.h"
+#include "sim/SimCommandLine.h"
 
 using namespace calorix;
 
@@ -99,6 +100,13 @@ int main(int argc, char** argv) {
     options.simSpeed = line.simSpeed;
     options.statePath = line.statePath;
     if (line.telemetryMs) options.telemetryPeriodMs = *line.telemetryMs;
+    for (const auto& [name, value] : line.furnaceOptions) {
+      QString why;
+      if (!sim::setFurnaceOption(options.furnace, name, value, &why)) {
+        printErr(QStringLiteral("calorix: %1\nTry 'calorix --help'.\n").arg(why));
+        return 2;
+      }
+    }
     if (options.statePath.isEmpty()) {
       QDir().mkpath(dataRoot());
       options.statePath = QDir(dataRoot()).filePath(QStringLiteral("sim-state.bin"));

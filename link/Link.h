@@ -15,7 +15,8 @@
 //    2 refused, 254 unexpected reply, 255 port write failed.
 //    lastPlainAnswer() tells how the last block command or byte read was
 //    answered: whole, in part, or not at all.
-//  - Framed traced commands: SetRegBits, WrRam / WrProgMem(addr, bytes),
+//  - Framed traced commands (their frames: core/FramedCommandTable.h):
+//    SetRegBits, WrRam / WrProgMem(addr, bytes),
 //    RdRam / RdProgMem / RdRom(addr, count) -> view of ReadBuf[0..count),
 //    SendPanelKey, RomPageCmd9/10/11, RdPidFrame (fills RamMirror()). Their
 //    status() is 0 or 255 only; lastFramedAnswered() tells whether the last

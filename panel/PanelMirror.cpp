@@ -1,19 +1,16 @@
 #include "panel/PanelMirror.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
 #include "link/Action.h"
+#include "ui/Events.h"
 
 namespace calorix {
 
 namespace {
-void letEventsRun() {
-  QCoreApplication::processEvents();
-}
+using ui::letEventsRun;
 void setTextColor(QLineEdit* edit, const QColor& color) {
   QPalette p = edit->palette();
   p.setColor(QPalette::Text, color);
@@ -22,7 +19,7 @@ void setTextColor(QLineEdit* edit, const QColor& color) {
 }  // namespace
 
 PanelMirror::PanelMirror(QWidget* form, WindowContext& context)
-    : QObject(form), form_(form), ctx_(context), link_(context.link), run_(context.run) {
+    : QObject(form), form_(form), ctx_(context), link_(context.link) {
   buildPanelArea();
 
   TimerMigInd = new QTimer(this);
@@ -67,8 +64,8 @@ RunView PanelMirror::runView() {
   RunView view;
   view.showPanelFromMirror = [this](const std::uint8_t* ram) { showPanelFromMirror(ram); };
   view.setWorkCounterText = [this](const QString& text) { Edit37->setText(text); };
-  view.panelColor = [this] { return panelColor(); };
   view.setPanelColor = [this](const QColor& color) { setPanelColor(color); };
+  view.showKeyPressed = [this] { keyPuskStop->showPressed(); };
   return view;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The front-panel mirror of the main window: the panel area that looks like
 // the controller's front panel, the bottom row and the link light; the panel
-// read-out, blinking, the link-light cycle, the keys and the encoder, and the
-// Пуск/Стоп key. The main window creates it while it is being created, before
-// LoadSettings.
+// read-out, blinking, the link-light cycle, the keys and the encoder. The
+// Пуск/Стоп key only forwards its press to the Пуск run's owner (pid/), which
+// repaints the panel through the RunView given to it. The main window creates
+// it while it is being created, before LoadSettings.
 #include <QColor>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -48,10 +49,10 @@ class PanelMirror : public QObject {
   // open on their press; false for any other name.
   bool connectWindowButton(const QString& name, std::function<void()> open);
 
-  // The Пуск run: what a run changes here, and the run timer this panel's
-  // Пуск/Стоп key starts and stops.
+  // The Пуск run: what a run changes here, and its owner, to which the
+  // Пуск/Стоп key forwards every press.
   RunView runView();
-  void setPuskTimer(PuskTimerHooks timer) { puskTimer_ = std::move(timer); }
+  void setPuskStopKey(PuskStopKey key) { puskStopKey_ = std::move(key); }
 
   // The link-light cycle rests at its yellow phase, or goes on ("Отключение
   // связи", "Возобновление связи" of the service area).
@@ -79,17 +80,12 @@ class PanelMirror : public QObject {
   void releaseKey(panel::DrawnKey* key);
   void pressArrow(std::uint8_t code);
   void releaseArrow();
-  void pressPuskStop();
-  void startRun();
-  void requestStop();
   void setPanelColor(const QColor& color);
-  QColor panelColor() const;
 
   QWidget* form_;
   WindowContext& ctx_;
   Link& link_;
-  RunState& run_;
-  PuskTimerHooks puskTimer_;
+  PuskStopKey puskStopKey_;
 
   // ---- read-out, blinking and the link light ----------------------------
   std::uint8_t BlinkFlags = 0;

@@ -1,7 +1,6 @@
 // What the controls of the service area do.
 #include "panel/ServiceArea.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
 
@@ -15,6 +14,7 @@
 #include "panel/PanelDecode.h"
 #include "panel/PanelMirror.h"
 #include "panel/ServiceDecode.h"
+#include "ui/Events.h"
 #include "ui/ReadIntegrity.h"
 
 namespace calorix {
@@ -281,8 +281,7 @@ void ServiceArea::rawByteRead() {
 // ---- keys of the service area ------------------------------------------------
 
 void ServiceArea::ramOutKey() {
-  link_.SendRamOutKey();
-  run_.RamOutEnabled = std::uint8_t(1 - run_.RamOutEnabled);
+  if (stream_.switchRamOutput) stream_.switchRamOutput();
   Shape_Sp->setVisible(run_.RamOutEnabled == 1);
 }
 
@@ -290,15 +289,15 @@ void ServiceArea::pbKey() {
   guarded([this] {
     if (run_.RamOutEnabled == 0)
       link_.SendKeyCode(ctl::plainKey::kPB);
-    else if (telemetryStream_)
-      telemetryStream_();  // it sends the key code itself and reads the frames
+    else if (stream_.run)
+      stream_.run();  // it sends the key code itself and reads the frames
   });
 }
 
 void ServiceArea::stopHeat() {
-  run_.StopHeatRequest = 1;
+  if (stream_.stop) stream_.stop();
   setCaptionColor(Button11, QColor(255, 0, 0));
-  QCoreApplication::processEvents();
+  ui::letEventsRun();
 }
 
 // ---- the telemetry stream and the hidden controls -----------------------------
@@ -322,7 +321,6 @@ StreamView ServiceArea::streamView() {
     return edit;
   };
   view.setField = [find](const QString& name, const QString& text) { find(name)->setText(text); };
-  view.fieldText = [find](const QString& name) { return find(name)->text(); };
   view.restoreStopCaption = [this] {
     setCaptionColor(Button11, QGuiApplication::palette().color(QPalette::WindowText));
   };

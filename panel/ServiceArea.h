@@ -34,9 +34,10 @@ class ServiceArea : public QObject {
   ServiceArea(QWidget* form, WindowContext& context, PanelMirror& mirror);
   ~ServiceArea() override;
 
-  // "P/B" with RamOutEnabled 1 runs the telemetry stream through this hook
-  // (under the exchange guard); with RamOutEnabled 0 it only sends its key code.
-  void setTelemetryStream(std::function<void()> stream) { telemetryStream_ = std::move(stream); }
+  // The stream owner's keys: "P/B" with RamOutEnabled 1 runs the telemetry
+  // stream (under the exchange guard; with RamOutEnabled 0 P/B only sends its
+  // key code), ВЫКЛ НАГРЕВ asks it to stop, Button7 switches the RAM output.
+  void setStreamKeys(StreamKeys keys) { stream_ = std::move(keys); }
   // What the stream changes here: Shape_Sp, P/B, Edit_NumIzm, the value
   // fields and ВЫКЛ НАГРЕВ's caption.
   StreamView streamView();
@@ -84,9 +85,9 @@ class ServiceArea : public QObject {
   QWidget* form_;
   WindowContext& ctx_;
   Link& link_;
-  RunState& run_;
+  const RunState& run_;
   PanelMirror& mirror_;
-  std::function<void()> telemetryStream_;
+  StreamKeys stream_;
 
   QLineEdit* Edit_Contrl = nullptr;
   QLineEdit* Edit1 = nullptr;

@@ -1,7 +1,6 @@
 #include "pid/PidRun.h"
 
 #include "core/Abort.h"
-#include "core/ControllerMap.h"
 #include "link/Action.h"
 #include "pid/RunRegisters.h"
 #include "pid/TFormRabPID.h"
@@ -9,7 +8,10 @@
 
 namespace calorix {
 
-PidRun::PidRun(WindowContext& context, QObject* parent) : QObject(parent), ctx_(context) {
+namespace reg = ctl::reg;
+
+PidRun::PidRun(WindowContext& context, RunState& state, QObject* parent)
+    : QObject(parent), ctx_(context), state_(state), log_(context.link) {
   timerPid_.setObjectName(QStringLiteral("TimerPid"));
   timerPid_.setInterval(kDesignedPeriodMs);
   timerPid_.setTimerType(Qt::PreciseTimer);
@@ -18,7 +20,7 @@ PidRun::PidRun(WindowContext& context, QObject* parent) : QObject(parent), ctx_(
 
 void PidRun::attach(TFormRabPID& window) {
   window_ = &window;
-  window.setTimerPid([this] { arm(); });
+  window.setRun(*this);
 }
 
 void PidRun::arm() {
@@ -26,10 +28,99 @@ void PidRun::arm() {
   timerPid_.start();
 }
 
+// ---- the start -------------------------------------------------------------------
+
+// A start that ends before the controller was switched on goes back to idle:
+// the buttons as before, no run flags, and R14 bit 0 (own coefficients) as
+// every stop leaves it, since the coefficients it was to select were never
+// written.
+void PidRun::abandonStart(bool ownCoefsSet) {
+  if (ownCoefsSet)
+    ctx_.link.SetRegBits(reg::kRegulator, reg::kKeepOr, std::uint8_t(~reg::kOwnCoefs));
+  log_.forget();
+  window_->showIdle();
+}
+
+void PidRun::start(const PidRunStart& how) {
+  Link& link = ctx_.link;
+  if (!window_) return;
+  if (state_.PidRunActive == 1) {
+    // A Пуск run holds the run flags and its timer; a second timer on them
+    // would take its frames and end its run.
+    ctx_.messages.show(kPidStartRefusedText);
+    return;
+  }
+  link.PurgePort();
+  link.DrainPort();
+  state_.WorkCounter = 0;
+  window_->runStarting();
+
+  bool ownCoefsSet = false;
+  log_.forget();
+  try {
+    if (how.ownCoefficients) {
+      link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd);
+      ownCoefsSet = true;
+      link.WrRam(ctl::ram::kPK, how.coefficients());
+    }
+    if (how.log) {
+      log_.open();
+      link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
+    }
+  } catch (const AbortAction&) {
+    abandonStart(ownCoefsSet);
+    throw;  // the guard shows the message
+  }
+  if (how.noPropDecrease) link.SetRegBits(reg::kRegulator, reg::kNoPropDecrease, reg::kKeepAnd);
+  link.SendPanelKey(ctl::panelKey::kPuskStop);
+  state_.PidRunActive = 1;
+  state_.Owner = RunOwner::PidWindow;
+
+  link.clock().sleepMs(kPauseMs);
+  takeFrame();
+  try {
+    log_.write(window_->runLogHeader1());
+    log_.write(pid::runLogHeader2());
+    writePidLine();
+  } catch (const AbortAction& failed) {
+    // The controller runs already: the timer must still come, or the run
+    // could not be stopped from here.
+    ctx_.messages.show(failed.message());
+  }
+  link.clock().sleepMs(kPauseMs);
+  arm();
+}
+
+void PidRun::requestStop() {
+  state_.PidStopRequest = 1;
+  if (window_) window_->showStopping();
+}
+
+// ---- every frame -------------------------------------------------------------
+
+// The frame just read: counted, shown in the window and handed to the trend.
+void PidRun::takeFrame() {
+  Link& link = ctx_.link;
+  link.RdPidFrame();
+  ++state_.WorkCounter;
+  window_->showFrame(state_.WorkCounter);
+  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
+                             plot::Source::PidRun));
+}
+
+// The window's history moves with every measurement, logged or not.
+void PidRun::writePidLine() {
+  Link& link = ctx_.link;
+  link.MakeTimeStamps();
+  log_.write(window_->pidDataLine(link.LineStamp()));
+}
+
+// ---- TimerPid ----------------------------------------------------------------
+
 void PidRun::tick() {
   // An idle tick leaves its timer running and does nothing on the port; a
   // Пуск run's frames are its own timer's.
-  if (ctx_.run.PidRunActive != 1 || ctx_.run.Owner == RunOwner::Pusk || !window_) return;
+  if (state_.PidRunActive != 1 || state_.Owner == RunOwner::Pusk || !window_) return;
   if (!runAction(ctx_.link, ctx_.messages, [this] { runTick(); })) {
     // Another exchange lets events run: come back shortly rather than lose
     // the cycle.
@@ -38,48 +129,41 @@ void PidRun::tick() {
 }
 
 void PidRun::runTick() {
-  RunState& run = ctx_.run;
   Link& link = ctx_.link;
-  if (run.PidRunActive != 1) return;
+  if (state_.PidRunActive != 1) return;
   timerPid_.stop();
 
   // Whatever the protocol switch says: the cycles of a run can be found in
   // the protocol even when the transfers are not traced.
   link.WriteProtocolDirect(QString::fromUtf8("Начало чтения по срабатыванию таймера"));
-  link.RdPidFrame();
-  window_->countFrame();
-  window_->ShowPidCoefs();
-  window_->ShowPidValues();
-  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
-                             plot::Source::PidRun));
+  takeFrame();
   try {
-    window_->WritePidLine();
+    writePidLine();
   } catch (const AbortAction& failed) {
     // A run log that cannot be written must not keep the run from going on
     // or from being stopped.
     ctx_.messages.show(failed.message());
   }
 
-  if (run.PidStopRequest == 1)
+  if (state_.PidStopRequest == 1)
     stopSequence();
   else
     arm();
 }
 
 void PidRun::stopSequence() {
-  RunState& run = ctx_.run;
   Link& link = ctx_.link;
   link.SendPanelKey(ctl::panelKey::kPuskStop);
-  link.clock().sleepMs(TFormRabPID::kPauseMs);
+  link.clock().sleepMs(kPauseMs);
   clearRunRegisterBits(link);
-  link.clock().sleepMs(TFormRabPID::kPauseMs);
+  link.clock().sleepMs(kPauseMs);
   if (ctx_.readPanel) ctx_.readPanel();
-  run.PidStopRequest = 0;
-  run.PidRunActive = 0;
-  run.Owner = RunOwner::None;
-  window_->runStopped();
+  state_.PidStopRequest = 0;
+  state_.PidRunActive = 0;
+  state_.Owner = RunOwner::None;
+  window_->showIdle();
   // Last, so that a log that cannot be closed leaves a stopped run behind.
-  window_->closeRunLog();
+  log_.close();
 }
 
 }  // namespace calorix

@@ -1,12 +1,21 @@
 #pragma once
-// TimerPid of the main window: the re-armed 4-second tick of a run started in
-// the PID work window. Each tick takes the controller's next PID frame,
-// refreshes the window's display, appends a line to the run log and, when the
-// window has asked, carries out the stop. The main window owns the timer
-// (app/MainWindowParts); the window it fills is attached once both exist.
+// The heating run of the PID work window, from "Вкл нагрева" to the end of
+// its stop: the start (register bits, own coefficients, run log, key code,
+// first frame), the re-armed 4-second tick of TimerPid that takes the
+// controller's next PID frame, refreshes the window, appends a line to the
+// run log and, once "Выкл нагрева" has asked, carries out the stop. It alone
+// writes the run's flags while its run holds them. The main window owns the
+// timer (app/MainWindowParts); the window it fills is attached once both
+// exist, and the window forwards its two run buttons here.
 #include <QObject>
 #include <QTimer>
 
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "core/ControllerMap.h"
+#include "pid/RunLog.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
@@ -14,36 +23,57 @@ namespace calorix {
 
 class TFormRabPID;
 
+// How "Вкл нагрева" starts a run: the three boxes of the window, and its
+// coefficient entries, parsed when the start reaches them (a text that does
+// not convert abandons the start with AbortAction).
+struct PidRunStart {
+  bool ownCoefficients = false;  // "Задать к-ты PID"
+  bool log = true;               // "Вывод данных PID в файл"
+  bool noPropDecrease = false;   // "Запрет уменьшения пропор возд"
+  std::function<std::array<std::uint8_t, ctl::ram::kPidCoefBytes>()> coefficients;
+};
+
 class PidRun : public QObject {
   Q_OBJECT
  public:
   static constexpr int kCyclePeriodMs = 4000;
   static constexpr int kDesignedPeriodMs = 5000;
   static constexpr int kBusyRetryMs = calorix::kBusyRetryMs;
+  static constexpr int kPauseMs = 50;
 
-  explicit PidRun(WindowContext& context, QObject* parent = nullptr);
+  PidRun(WindowContext& context, RunState& state, QObject* parent = nullptr);
 
   QTimer& TimerPid() { return timerPid_; }
 
-  // The window whose fields the ticks fill; its start arms this timer.
+  // The window whose fields the run fills and whose run buttons come here.
   void attach(TFormRabPID& window);
+
+  // "Вкл нагрева" (the caller holds the exchange guard): refused with a
+  // message while another run holds the run flags.
+  void start(const PidRunStart& how);
+  // "Выкл нагрева": the next tick carries out the stop.
+  void requestStop();
 
   // One tick as the timer delivers it: it takes the exchange guard itself and
   // comes back shortly when the link is busy.
   void tick();
-  // The first tick of a run: interval 4000 ms, enabled.
-  void arm();
-  // Every frame a tick reads goes to the trend as well.
+  // Every frame the run reads goes to the trend as well.
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
   // The main window closes: no tick may follow.
   void stop() { timerPid_.stop(); }
 
  private:
+  void arm();
+  void abandonStart(bool ownCoefsSet);
+  void takeFrame();
+  void writePidLine();
   void runTick();
   void stopSequence();
 
   WindowContext& ctx_;
+  RunState& state_;
   TFormRabPID* window_ = nullptr;
+  RunLog log_;
   QTimer timerPid_;
   TrendFeed trend_;
 };

@@ -9,11 +9,12 @@
 #include "link/Action.h"
 #include "pid/RunRegisters.h"
 #include "pid/TrendSampleDecode.h"
+#include "ui/Events.h"
 
 namespace calorix {
 
-PuskRun::PuskRun(WindowContext& context, RunView view, QObject* parent)
-    : QObject(parent), ctx_(context), view_(std::move(view)) {
+PuskRun::PuskRun(WindowContext& context, RunState& state, RunView view, QObject* parent)
+    : QObject(parent), ctx_(context), state_(state), view_(std::move(view)) {
   for (QTimer* t : {&timerPuskPidNew_, &timerForReadForPolz_}) {
     t->setInterval(kDesignedPeriodMs);
     t->setTimerType(Qt::PreciseTimer);
@@ -25,16 +26,13 @@ PuskRun::PuskRun(WindowContext& context, RunView view, QObject* parent)
   // of a program, and nothing switches it on.
 }
 
-PuskTimerHooks PuskRun::hooks() {
-  PuskTimerHooks h;
-  h.writeRunLine = [this] { WriteRunLine(); };
-  h.arm = [this] { arm(); };
-  h.stopReadForPolz = [this] { timerForReadForPolz_.stop(); };
-  return h;
-}
-
 bool PuskRun::heaterOn() const {
   return ctl::flagSet(mirror(ctl::ram::kFlags), ctl::flags::kHeaterOn);
+}
+
+void PuskRun::paintPanel(const QColor& color) {
+  panelColor_ = color;
+  view_.setPanelColor(color);
 }
 
 void PuskRun::arm() {
@@ -42,10 +40,84 @@ void PuskRun::arm() {
   timerPuskPidNew_.start();
 }
 
+void PuskRun::stopTimers() {
+  timerPuskPidNew_.stop();
+  timerForReadForPolz_.stop();
+}
+
+// ---- the Пуск/Стоп key ---------------------------------------------------------
+
+void PuskRun::pressPuskStop() {
+  runAction(ctx_.link, ctx_.messages, [this] {
+    if (state_.PuskFlag == 1)
+      requestStop();
+    else
+      start();
+  });
+}
+
+// Стоп sends nothing: the next tick carries out the stop.
+void PuskRun::requestStop() {
+  timerForReadForPolz_.stop();
+  paintPanel(colors::kStop);
+  view_.showKeyPressed();
+  ui::letEventsRun();
+  state_.PuskFlag = 0;
+  state_.PidStopRequest = 1;
+  ctx_.link.clock().sleepMs(50);
+}
+
+void PuskRun::start() {
+  using namespace ctl;
+  Link& link = ctx_.link;
+  if (state_.PidRunActive == 1 && state_.Owner == RunOwner::PidWindow) {
+    // Two timers on the same run flags would take each other's frames and
+    // stop each other's run: the PID window's run must end first.
+    ctx_.messages.show(kPuskRefusedText);
+    return;
+  }
+  state_.WorkCounter = 0;
+  state_.WorkLineDue = 1;
+  paintPanel(colors::kPusk);
+  state_.PuskFlag = 1;
+  try {
+    link.OpenDataLog();
+  } catch (...) {
+    // Without a work log nothing has been started: the key stays a Пуск key.
+    state_.PuskFlag = 0;
+    state_.WorkLineDue = 0;
+    paintPanel(colors::kActiveBorder);
+    throw;
+  }
+  link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
+  link.SendPanelKey(panelKey::kPuskStop);
+  view_.showKeyPressed();
+  ui::letEventsRun();
+  state_.PidRunActive = 1;
+  state_.Owner = RunOwner::Pusk;
+  state_.PidStopRequest = 0;
+  link.clock().sleepMs(50);
+  link.RdPidFrame();
+  view_.setWorkCounterText(decimalText(state_.WorkCounter));
+  try {
+    link.WriteDataLog(QString::fromUtf8("Данные работы "));
+    link.WriteDataLog(QString::fromUtf8(
+        "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
+    WriteRunLine();
+  } catch (const AbortAction& failed) {
+    // The controller runs already: the timer must still come, or the run
+    // could never be stopped from here.
+    ctx_.messages.show(failed.message());
+  }
+  arm();
+}
+
+// ---- TimerPuskPidNew -------------------------------------------------------------
+
 void PuskRun::tick() {
   // An idle tick leaves its timer running and does nothing on the port; the
   // PID work window's run is TimerPid's.
-  if (ctx_.run.PidRunActive != 1 || ctx_.run.Owner == RunOwner::PidWindow) return;
+  if (state_.PidRunActive != 1 || state_.Owner == RunOwner::PidWindow) return;
   if (!runAction(ctx_.link, ctx_.messages, [this] { runTick(); })) {
     // Another exchange is in progress (it lets events run): come back shortly
     // rather than lose the cycle.
@@ -54,14 +126,13 @@ void PuskRun::tick() {
 }
 
 void PuskRun::runTick() {
-  RunState& run = ctx_.run;
   Link& link = ctx_.link;
-  if (run.PidRunActive != 1) return;
+  if (state_.PidRunActive != 1) return;
   timerPuskPidNew_.stop();
 
   link.RdPidFrame();
-  ++run.WorkCounter;
-  view_.setWorkCounterText(decimalText(run.WorkCounter));
+  ++state_.WorkCounter;
+  view_.setWorkCounterText(decimalText(state_.WorkCounter));
   try {
     WriteRunLine();
   } catch (const AbortAction& failed) {
@@ -73,28 +144,25 @@ void PuskRun::runTick() {
   trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
                              plot::Source::PuskRun));
 
-  if (view_.panelColor() == colors::kPusk) view_.setPanelColor(colors::kRunning);
+  if (panelColor_ == colors::kPusk) paintPanel(colors::kRunning);
 
   const bool stageSet = mirror(ctl::ram::kStageNumber) != 0;
   if (stageSet && !heaterOn()) {
     // The controller ended the program by itself.
-    run.PidStopRequest = 1;
-    view_.setPanelColor(colors::kStop);
+    state_.PidStopRequest = 1;
+    paintPanel(colors::kStop);
     timerForReadForPolz_.stop();
-    run.PuskFlag = 0;
+    state_.PuskFlag = 0;
     link.clock().sleepMs(50);
   }
 
-  if (run.PidStopRequest == 1) {
+  if (state_.PidStopRequest == 1)
     stopSequence();
-  } else {
-    timerPuskPidNew_.setInterval(kCyclePeriodMs);
-    timerPuskPidNew_.start();
-  }
+  else
+    arm();
 }
 
 void PuskRun::stopSequence() {
-  RunState& run = ctx_.run;
   Link& link = ctx_.link;
   // Key code 1 toggles the run on the controller: only send it while the
   // controller still runs (heater on) or has no stage.
@@ -105,25 +173,24 @@ void PuskRun::stopSequence() {
   link.clock().sleepMs(50);
   if (ctx_.readPanel) ctx_.readPanel();
   link.CloseDataLog();
-  run.PidStopRequest = 0;
-  run.PidRunActive = 0;
-  run.Owner = RunOwner::None;
-  run.WorkCounter = 0;
+  state_.PidStopRequest = 0;
+  state_.PidRunActive = 0;
+  state_.Owner = RunOwner::None;
+  state_.WorkCounter = 0;
   view_.setWorkCounterText(QStringLiteral("0"));
-  view_.setPanelColor(colors::kActiveBorder);
+  paintPanel(colors::kActiveBorder);
 }
 
 void PuskRun::WriteRunLine() {
-  RunState& run = ctx_.run;
   Link& link = ctx_.link;
   namespace ram = ctl::ram;
-  if (run.WorkLineDue == 0 && mirror(ram::kStageNumber) == 0) return;
+  if (state_.WorkLineDue == 0 && mirror(ram::kStageNumber) == 0) return;
   link.MakeTimeStamps();
   const qint32 temperature = ctl::le32s(&link.RamMirror()[ram::kTemperature]);
   const QStringList fields{
-      decimalText(run.WorkCounter), link.LineStamp(), decimalText(mirror(ram::kProgramNumber)),
+      decimalText(state_.WorkCounter), link.LineStamp(), decimalText(mirror(ram::kProgramNumber)),
       decimalText(mirror(ram::kStageNumber)), generalText(ctl::fromFraction8(temperature))};
-  run.WorkLineDue = 0;
+  state_.WorkLineDue = 0;
   link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
 }
 

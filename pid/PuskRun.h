@@ -1,8 +1,13 @@
 #pragma once
-// The Пуск run of the main window: the re-armed 4-second tick that takes the
-// controller's next PID frame, appends a work-log line, repaints the panel
-// from the frame, notices the end of the program and carries out the stop.
-// It reaches the panel only through the RunView it is given.
+// The Пуск run of the main window, from the Пуск/Стоп press to the end of its
+// stop: the start (work log, register bit, key code, first frame), the
+// re-armed 4-second tick of TimerPuskPidNew that takes the controller's next
+// PID frame, appends a work-log line, repaints the panel from the frame and
+// notices the end of the program, and the stop sequence. It alone writes
+// PuskFlag, WorkLineDue and, while its run holds them, PidRunActive,
+// PidStopRequest and WorkCounter; it reaches the panel only through the
+// RunView it is given.
+#include <QColor>
 #include <QObject>
 #include <QTimer>
 
@@ -21,19 +26,24 @@ class PuskRun : public QObject {
   static constexpr int kDesignedPeriodMs = 5000;
   static constexpr int kBusyRetryMs = calorix::kBusyRetryMs;
 
-  PuskRun(WindowContext& context, RunView view, QObject* parent = nullptr);
+  PuskRun(WindowContext& context, RunState& state, RunView view, QObject* parent = nullptr);
 
   QTimer& TimerPuskPidNew() { return timerPuskPidNew_; }
   QTimer& TimerForReadForPolz() { return timerForReadForPolz_; }
 
-  // What the panel's Пуск/Стоп key asks of this timer.
-  PuskTimerHooks hooks();
+  // What the panel's Пуск/Стоп key forwards: pressPuskStop.
+  PuskStopKey key() {
+    return [this] { pressPuskStop(); };
+  }
+  // Пуск/Стоп pressed: Стоп while PuskFlag is 1, otherwise Пуск. Takes the
+  // exchange guard itself.
+  void pressPuskStop();
 
   // One TimerPuskPidNew tick as the timer delivers it: it takes the exchange
   // guard itself and re-arms shortly when the link is busy.
   void tick();
-  // Arms the first tick of a run (the last step of the Пуск start).
-  void arm();
+  // The main window closes: no tick may follow.
+  void stopTimers();
 
   // Every frame a tick reads goes to the trend as well.
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
@@ -43,13 +53,21 @@ class PuskRun : public QObject {
   void ShowPanelFromMirror();
 
  private:
+  void start();
+  void requestStop();
+  void arm();
   void runTick();
   void stopSequence();
+  void paintPanel(const QColor& color);
   std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror()[addr]; }
   bool heaterOn() const;
 
   WindowContext& ctx_;
+  RunState& state_;
   RunView view_;
+  // What this run last painted Panel1: the first tick turns the Пуск colour
+  // into the running one.
+  QColor panelColor_ = colors::kActiveBorder;
   QTimer timerPuskPidNew_;
   QTimer timerForReadForPolz_;
   TrendFeed trend_;

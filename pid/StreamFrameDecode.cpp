@@ -33,7 +33,10 @@ StreamRam streamRam(StreamFrame bytes) {
 
 FieldTexts decodeStreamFrame(StreamFrame bytes) {
   const auto image = streamRam(bytes);
-  const RamImage ram{image};
+  return decodeStreamRam(RamImage(image));
+}
+
+FieldTexts decodeStreamRam(const RamImage& ram) {
   const std::uint8_t signs = ram.u8(ram::kSigns);
   const auto sign = [signs](std::uint8_t bit) { return ctl::flagSet(signs, bit); };
   // The sign goes before the whole text, the blanks of its width included.

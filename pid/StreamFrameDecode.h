@@ -23,8 +23,9 @@ using StreamRam =
 StreamRam streamRam(StreamFrame frame);
 
 // DecodeStreamFrame: the 15 rows in display order, EditTempDat first, EditPN
-// last.
+// last; from the frame, or from its RAM image made once (streamRam).
 FieldTexts decodeStreamFrame(StreamFrame frame);
+FieldTexts decodeStreamRam(const RamImage& image);
 
 // The eight texts WriteDataLine logs, in its order: EditTempTP, EditPUV,
 // EditDUV, EditIUV, EditAllUV, EditTecErr, EditSumErr, EditPN.

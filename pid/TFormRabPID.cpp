@@ -9,14 +9,12 @@
 #include "core/NumberText.h"
 #include "core/Parse.h"
 #include "link/Action.h"
-#include "pid/TrendSampleDecode.h"
+#include "pid/PidRun.h"
 #include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
 namespace {
-
-namespace reg = ctl::reg;
 
 QString outOfRangeText(const QString& text) {
   return QString::fromUtf8("Ошибка! Значение '%1' вне допустимого диапазона").arg(text);
@@ -121,15 +119,24 @@ void TFormRabPID::writeAmplifier() {
   ctx_.link.WrRam(ctl::ram::kAmplifierGain, *write.bytes);
 }
 
-// ---- the start of a run -------------------------------------------------------
+// ---- the run buttons ---------------------------------------------------------
 
-void TFormRabPID::showRunning() {
+void TFormRabPID::runStarting() {
+  prevErr_.negative = false;
   Button1->hide();
   Button1->setEnabled(false);
   // Both buttons share one place in the layout: "Выкл нагрева" stands where
   // "Вкл нагрева" was.
   Button3->show();
   Button3->setEnabled(true);
+}
+
+void TFormRabPID::showStopping() {
+  Button3->hide();
+  Button3->setEnabled(false);
+  // Enabled again by the tick that carries out the stop.
+  Button1->show();
+  Button1->setEnabled(false);
 }
 
 void TFormRabPID::showIdle() {
@@ -153,7 +160,7 @@ double TFormRabPID::parseCoefficient(QLineEdit* field) {
   return value;
 }
 
-void TFormRabPID::writeOwnCoefficients() {
+std::array<std::uint8_t, ctl::ram::kPidCoefBytes> TFormRabPID::ownCoefficients() {
   std::array<std::uint8_t, ctl::ram::kPidCoefBytes> bytes{};
   std::size_t at = 0;
   for (QLineEdit* field : {EditPK, EditIK, EditDK}) {
@@ -165,91 +172,29 @@ void TFormRabPID::writeOwnCoefficients() {
     std::copy(word->begin(), word->end(), bytes.begin() + std::ptrdiff_t(at));
     at += word->size();
   }
-  ctx_.link.WrRam(ctl::ram::kPK, bytes);
-}
-
-// A start that ends before the controller was switched on goes back to idle:
-// the buttons as before, no run flags, and R14 bit 0 (own coefficients) as
-// every stop leaves it, since the coefficients it was to select were never
-// written.
-void TFormRabPID::abandonStart(bool ownCoefsSet) {
-  if (ownCoefsSet)
-    ctx_.link.SetRegBits(reg::kRegulator, reg::kKeepOr, std::uint8_t(~reg::kOwnCoefs));
-  runLogPath_.clear();
-  showIdle();
+  return bytes;
 }
 
 void TFormRabPID::startHeating() {
-  RunState& run = ctx_.run;
-  Link& link = ctx_.link;
-  if (run.PidRunActive == 1) {
-    // A Пуск run holds the run flags and its timer; a second timer on them
-    // would take its frames and end its run.
-    ctx_.messages.show(kPidStartRefusedText);
-    return;
-  }
-  link.PurgePort();
-  link.DrainPort();
-  run.WorkCounter = 0;
-  prevErr_.negative = false;
-  showRunning();
-
-  bool ownCoefsSet = false;
-  runLogPath_.clear();
-  try {
-    if (CheckBox2->isChecked()) {
-      link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd);
-      ownCoefsSet = true;
-      writeOwnCoefficients();
-    }
-    if (CheckBox1->isChecked()) {
-      link.OpenDataLog();
-      runLogPath_ = link.dataLogPath();
-      link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
-    }
-  } catch (const AbortAction&) {
-    abandonStart(ownCoefsSet);
-    throw;  // the guard shows the message
-  }
-  if (CheckBox3->isChecked()) link.SetRegBits(reg::kRegulator, reg::kNoPropDecrease, reg::kKeepAnd);
-  link.SendPanelKey(ctl::panelKey::kPuskStop);
-  run.PidRunActive = 1;
-  run.Owner = RunOwner::PidWindow;
-
-  link.clock().sleepMs(kPauseMs);
-  link.RdPidFrame();
-  countFrame();
-  ShowPidCoefs();
-  ShowPidValues();
-  trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
-                             plot::Source::PidRun));
-  try {
-    writeRunLog(pid::runLogHeader1(fieldLookup()));
-    writeRunLog(pid::runLogHeader2());
-    WritePidLine();
-  } catch (const AbortAction& failed) {
-    // The controller runs already: the timer must still come, or the run
-    // could not be stopped from here.
-    ctx_.messages.show(failed.message());
-  }
-  link.clock().sleepMs(kPauseMs);
-  if (armTimerPid_) armTimerPid_();
+  if (!run_) return;
+  PidRunStart how;
+  how.ownCoefficients = CheckBox2->isChecked();
+  how.log = CheckBox1->isChecked();
+  how.noPropDecrease = CheckBox3->isChecked();
+  how.coefficients = [this] { return ownCoefficients(); };
+  run_->start(how);
 }
 
 void TFormRabPID::requestStop() {
-  ctx_.run.PidStopRequest = 1;
-  Button3->hide();
-  Button3->setEnabled(false);
-  // Enabled again by the tick that carries out the stop.
-  Button1->show();
-  Button1->setEnabled(false);
+  if (run_) run_->requestStop();
 }
 
 // ---- frames and the run log ---------------------------------------------------
 
-void TFormRabPID::countFrame() {
-  ++ctx_.run.WorkCounter;
-  EditNumIzm->setText(decimalText(ctx_.run.WorkCounter));
+void TFormRabPID::showFrame(qint32 n) {
+  EditNumIzm->setText(decimalText(n));
+  ShowPidCoefs();
+  ShowPidValues();
 }
 
 void TFormRabPID::ShowPidCoefs() {
@@ -260,33 +205,12 @@ void TFormRabPID::ShowPidValues() {
   showRows(pid::decodePidValues(pid::RamImage(ctx_.link.RamMirror()), prevErr_));
 }
 
-// Only into the log this run opened: with "Вывод данных PID в файл" not
-// ticked, or once another log has replaced it, the lines go nowhere.
-bool TFormRabPID::runLogOpen() const {
-  return !runLogPath_.isEmpty() && ctx_.link.dataLogOpen() &&
-         ctx_.link.dataLogPath() == runLogPath_;
+QString TFormRabPID::runLogHeader1() const {
+  return pid::runLogHeader1(fieldLookup());
 }
 
-void TFormRabPID::writeRunLog(const QString& line) {
-  if (runLogOpen()) ctx_.link.WriteDataLog(line);
-}
-
-void TFormRabPID::WritePidLine() {
-  Link& link = ctx_.link;
-  link.MakeTimeStamps();
-  // The history moves with every measurement, logged or not.
-  const QString line = pid::pidDataLine(fieldLookup(), link.LineStamp(), tempHistory_);
-  writeRunLog(line);
-}
-
-void TFormRabPID::closeRunLog() {
-  const bool own = runLogOpen();
-  runLogPath_.clear();
-  if (own) ctx_.link.CloseDataLog();
-}
-
-void TFormRabPID::runStopped() {
-  showIdle();
+QString TFormRabPID::pidDataLine(const QString& lineStamp) {
+  return pid::pidDataLine(fieldLookup(), lineStamp, tempHistory_);
 }
 
 }  // namespace calorix

@@ -2,9 +2,10 @@
 // The PID work window: reads of the stage parameters, the PID coefficients
 // and the thermocouple amplifier coefficient, the amplifier write, and the
 // start and end request of a heating run under the controller's regulator.
-// During a run it shows every regulator quantity of each PID frame and keeps
-// the run log. The frames of a run after the first are taken by TimerPid of
-// the main window (pid/PidRun), which calls the frame operations below.
+// During a run it shows every regulator quantity of each PID frame. The run
+// itself (its start, TimerPid's ticks, its stop and its log) belongs to
+// pid/PidRun: the window forwards "Вкл нагрева" and "Выкл нагрева" to it, and
+// the run calls the display operations below.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHash>
@@ -12,16 +13,20 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
+#include "core/ControllerMap.h"
 #include "pid/PidFrameDecode.h"
 #include "ui/MouseButton.h"
-#include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
 class QGridLayout;
 
 namespace calorix {
+
+class PidRun;
 
 class TFormRabPID : public QWidget {
   Q_OBJECT
@@ -30,24 +35,26 @@ class TFormRabPID : public QWidget {
 
   explicit TFormRabPID(WindowContext& context, QWidget* parent = nullptr);
 
-  // The main window's TimerPid, armed as the last step of a start.
-  void setTimerPid(std::function<void()> arm) { armTimerPid_ = std::move(arm); }
-  // The first frame of a run, read by the start, goes to the trend as well.
-  void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
+  // The run the two run buttons go to (PidRun::attach).
+  void setRun(PidRun& run) { run_ = &run; }
   // "График": shows the trend window (handed in by app/).
   void setShowTrend(std::function<void()> show) { showTrend_ = std::move(show); }
 
-  // ---- what a start and every TimerPid tick do with the frame just read ----
-  // (the caller holds the exchange guard)
-  // WorkCounter + 1, shown in EditNumIzm.
-  void countFrame();
+  // ---- what the run shows here -------------------------------------------
+  // A start: the sign of PrevErr cleared, "Выкл нагрева" in place of "Вкл нагрева".
+  void runStarting();
+  // The run buttons: stopping ("Вкл нагрева" shown, disabled), idle.
+  void showStopping();
+  void showIdle();
+  // The frame just read (RamMirror) as measurement n: EditNumIzm, then
+  // ShowPidCoefs and ShowPidValues.
+  void showFrame(qint32 n);
   void ShowPidCoefs();
   void ShowPidValues();
-  // One data line into this run's log; nothing when the run keeps none.
-  void WritePidLine();
-  // The stop of a run: this run's log closed (no other), "Вкл нагрева" enabled.
-  void closeRunLog();
-  void runStopped();
+  // The run log's first header line from the fields as they are now, and
+  // the data line of the frame shown (the history moves with it).
+  QString runLogHeader1() const;
+  QString pidDataLine(const QString& lineStamp);
 
   const pid::PrevErr& prevErr() const { return prevErr_; }
   const pid::TempHistory& tempHistory() const { return tempHistory_; }
@@ -83,24 +90,16 @@ class TFormRabPID : public QWidget {
   void requestStop();
 
   // ---- steps of the start ----
-  void writeOwnCoefficients();
+  std::array<std::uint8_t, ctl::ram::kPidCoefBytes> ownCoefficients();
   double parseCoefficient(QLineEdit* field);
-  void showRunning();
-  void showIdle();
-  void abandonStart(bool ownCoefsSet);
-  void writeRunLog(const QString& line);
-  bool runLogOpen() const;
   void showRows(const pid::FieldTexts& rows);
   pid::FieldLookup fieldLookup() const;
 
   WindowContext& ctx_;
-  std::function<void()> armTimerPid_;
+  PidRun* run_ = nullptr;
   std::function<void()> showTrend_;
-  TrendFeed trend_;
   pid::PrevErr prevErr_;
   pid::TempHistory tempHistory_;
-  // The data log this run opened; empty when it keeps none.
-  QString runLogPath_;
   QHash<QString, QLineEdit*> fields_;
 
   QCheckBox* CheckBox1 = nullptr;

@@ -1,6 +1,5 @@
 #include "pid/TelemetryStream.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
 #include "pid/TrendSampleDecode.h"
+#include "ui/Events.h"
 
 namespace calorix {
 
@@ -34,24 +34,36 @@ class StepTimer {
 
 }  // namespace
 
-TelemetryStream::TelemetryStream(WindowContext& context, StreamView view, QObject* parent)
-    : QObject(parent), ctx_(context), view_(std::move(view)) {}
+using ui::letEventsRun;
+
+TelemetryStream::TelemetryStream(WindowContext& context, RunState& state, StreamView view,
+                                 QObject* parent)
+    : QObject(parent), ctx_(context), state_(state), view_(std::move(view)) {}
+
+StreamKeys TelemetryStream::keys() {
+  StreamKeys k;
+  k.run = [this] { run(); };
+  k.stop = [this] { requestStop(); };
+  k.switchRamOutput = [this] { switchRamOutput(); };
+  return k;
+}
+
+void TelemetryStream::switchRamOutput() {
+  ctx_.link.SendRamOutKey();
+  state_.RamOutEnabled = std::uint8_t(1 - state_.RamOutEnabled);
+}
 
 QString TelemetryStream::runActiveText() {
   return QString::fromUtf8(
       "Поток P/B не запущен: идёт работа с ПИДом. Остановите работу и нажмите P/B снова.");
 }
 
-void TelemetryStream::letEventsRun() {
-  QCoreApplication::processEvents();
-}
-
 bool TelemetryStream::endWanted() const {
-  return ctx_.run.StopHeatRequest == 1 || endRequested_;
+  return state_.StopHeatRequest == 1 || endRequested_;
 }
 
 TelemetryStream::End TelemetryStream::run() {
-  RunState& run = ctx_.run;
+  RunState& run = state_;
   Link& link = ctx_.link;
   if (run.PidRunActive == 1 || run.PuskFlag == 1) {
     ctx_.messages.show(runActiveText());
@@ -104,7 +116,7 @@ TelemetryStream::End TelemetryStream::run() {
 }
 
 TelemetryStream::End TelemetryStream::loop() {
-  RunState& run = ctx_.run;
+  RunState& run = state_;
   // The last read timed out without its bytes: no frame is on its way, so a
   // stop request need not wait for one.
   bool waiting = false;
@@ -158,21 +170,20 @@ TelemetryStream::Read TelemetryStream::readPart(int offset, int count, bool bloc
 }
 
 void TelemetryStream::showAndLog() {
-  pid::FieldTexts rows;
+  pid::StreamReading reading;
   {
     StepTimer t(figures_.decodeNs);
-    rows = pid::decodeStreamFrame(frame_);
+    reading = pid::readStreamFrame(frame_, pid::sampleTime(ctx_.link.clock()));
   }
   {
     StepTimer t(figures_.showNs);
-    for (const pid::FieldText& row : rows) view_.setField(row.name, row.text);
+    for (const pid::FieldText& row : reading.fields) view_.setField(row.name, row.text);
   }
   ++figures_.framesShown;
-  trend_(pid::streamFrameSample(frame_, pid::sampleTime(ctx_.link.clock())));
+  trend_(reading.sample);
   {
     StepTimer t(figures_.logNs);
-    // The line takes the texts the fields show now.
-    ctx_.link.WriteDataLine(pid::streamLogTexts(view_.fieldText));
+    ctx_.link.WriteDataLine(reading.logTexts);
   }
   ++figures_.framesLogged;
 }
@@ -180,7 +191,7 @@ void TelemetryStream::showAndLog() {
 void TelemetryStream::finish(bool stopController) {
   Link& link = ctx_.link;
   if (stopController) link.SendKeyCode(ctl::plainKey::kPB);
-  ctx_.run.StopHeatRequest = 0;
+  state_.StopHeatRequest = 0;
   view_.setLampColor(kEndedColor);
   view_.restoreStopCaption();
   struct Enable {

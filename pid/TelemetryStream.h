@@ -7,8 +7,10 @@
 // НАГРЕВ (or the closing of the main window) ends it.
 //
 // It runs inside the P/B handler, which holds the exchange guard for the whole
-// stream: nothing else reaches the wire until it has ended. It reaches the
-// main window only through the StreamView it is given.
+// stream: nothing else reaches the wire until it has ended. It owns the
+// stream's flags (RamOutEnabled, StopHeatRequest) and counts its frames in
+// WorkCounter; it reaches the main window only through the StreamView it is
+// given, and the service area reaches it through its StreamKeys.
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -53,12 +55,22 @@ class TelemetryStream : public QObject {
     Refused,         // not started: a heating run shares the line
   };
 
-  TelemetryStream(WindowContext& context, StreamView view, QObject* parent = nullptr);
+  TelemetryStream(WindowContext& context, RunState& state, StreamView view,
+                  QObject* parent = nullptr);
+
+  // What the service area's keys forward here.
+  StreamKeys keys();
 
   // "P/B" with RamOutEnabled 1: runs the stream until it ends. The caller
   // holds the exchange guard. A data log that cannot be created or written
   // ends it with AbortAction, the window left as after a stop.
   End run();
+  // ВЫКЛ НАГРЕВ: the stream ends after its next complete frame (or when the
+  // read that waits for one times out). Exchanges nothing.
+  void requestStop() { state_.StopHeatRequest = 1; }
+  // "Разрешение вывода ОЗУ (PID)": the RAM-output key code, and the stream
+  // possible (or no longer). The caller holds the exchange guard.
+  void switchRamOutput();
 
   bool running() const { return running_; }
   // The main window is closing: the stream ends at its next look at the stop
@@ -86,9 +98,9 @@ class TelemetryStream : public QObject {
   void showAndLog();
   void finish(bool stopController);
   bool endWanted() const;
-  void letEventsRun();
 
   WindowContext& ctx_;
+  RunState& state_;
   StreamView view_;
   std::array<std::uint8_t, ctl::streamFrame::kBytes> frame_{};
   Figures figures_;

@@ -55,8 +55,21 @@ plot::Sample pidFrameSample(const RamImage& ram, qint64 timeMs, plot::Source sou
 
 plot::Sample streamFrameSample(StreamFrame frame, qint64 timeMs) {
   const StreamRam image = streamRam(frame);
-  return commonSample(RamImage(image), timeMs, plot::Source::Stream,
-                      ctl::flags::kTotalNegativeStream);
+  return streamRamSample(RamImage(image), timeMs);
+}
+
+plot::Sample streamRamSample(const RamImage& image, qint64 timeMs) {
+  return commonSample(image, timeMs, plot::Source::Stream, ctl::flags::kTotalNegativeStream);
+}
+
+StreamReading readStreamFrame(StreamFrame frame, qint64 timeMs) {
+  const StreamRam bytes = streamRam(frame);
+  const RamImage image(bytes);
+  StreamReading reading;
+  reading.fields = decodeStreamRam(image);
+  reading.logTexts = streamLogTexts(lookupIn(reading.fields));
+  reading.sample = streamRamSample(image, timeMs);
+  return reading;
 }
 
 }  // namespace calorix::pid

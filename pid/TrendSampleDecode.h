@@ -22,5 +22,16 @@ plot::Sample pidFrameSample(const RamImage& ram, qint64 timeMs, plot::Source sou
 // everything but the heating speed at 0x174, which stays absent. The sign of
 // the total action is the stream's own flag bit.
 plot::Sample streamFrameSample(StreamFrame frame, qint64 timeMs);
+plot::Sample streamRamSample(const RamImage& image, qint64 timeMs);
+
+// One telemetry frame decoded once: the service area's fields, the eight
+// texts of its data-log line (taken from those fields' texts) and its trend
+// sample all come from this one value.
+struct StreamReading {
+  FieldTexts fields;
+  std::array<QString, 8> logTexts;
+  plot::Sample sample;
+};
+StreamReading readStreamFrame(StreamFrame frame, qint64 timeMs);
 
 }  // namespace calorix::pid

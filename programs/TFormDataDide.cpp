@@ -1,7 +1,6 @@
 #include "programs/TFormDataDide.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include "link/Action.h"
 #include "programs/ProgramRead.h"
 #include "ui/Designed.h"
+#include "ui/Events.h"
 #include "ui/ReadIntegrity.h"
 
 namespace calorix {
@@ -196,7 +196,7 @@ bool TFormDataDide::editDiffers() const {
 void TFormDataDide::save(int program) {
   if (program < 1 || program > kProgramCount) return;  // nothing loaded yet
   savingLabel_->show();
-  QCoreApplication::processEvents();
+  ui::letEventsRun();
   const bool sent = inProgramMemory(program) ? saveToProgMem(program) : saveThroughRomPage(program);
   savingLabel_->hide();
   if (!sent)

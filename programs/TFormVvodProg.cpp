@@ -12,6 +12,7 @@
 #include "link/Action.h"
 #include "programs/RowList.h"
 #include "ui/Designed.h"
+#include "ui/Events.h"
 #include "ui/ReadIntegrity.h"
 
 namespace calorix {

@@ -122,7 +122,10 @@ InProcessSimulator::InProcessSimulator(const SimulatorOptions& options) : option
   ControllerOptions co;
   co.cycleMs = options.cycleMs;
   co.telemetryPeriodMs = options.telemetryPeriodMs;
-  controller_ = std::make_unique<Controller>(co, makeFurnaceFirmware(options.simSpeed));
+  FurnaceFirmwareOptions fo;
+  fo.simSpeed = options.simSpeed;
+  fo.furnace = options.furnace;
+  controller_ = std::make_unique<Controller>(co, makeFurnaceFirmware(fo));
 }
 
 InProcessSimulator::~InProcessSimulator() {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "sim/Controller.h"
+#include "sim/Furnace.h"
 
 namespace calorix::sim {
 
@@ -52,6 +53,7 @@ struct SimulatorOptions {
   // One telemetry frame per period while the stream is on; at least
   // kLineRateTelemetryMs, the line rate.
   qint64 telemetryPeriodMs = 500;
+  FurnaceParams furnace;
 };
 
 // The emulator behind `calorix --simulate`: a Controller with the furnace

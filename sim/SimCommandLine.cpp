@@ -1,5 +1,7 @@
 #include "sim/SimCommandLine.h"
 
+#include <cmath>
+
 #include "core/ControllerMap.h"
 #include "sim/ControllerOptions.h"
 
@@ -7,8 +9,52 @@ namespace calorix::sim {
 
 QString simUsage() {
   return QStringLiteral(
-      "usage: calorix-sim [--link PATH] [--state FILE] [--sim-speed N] [--cycle-ms N] "
-      "[--telemetry-ms N]");
+             "usage: calorix-sim [--link PATH] [--state FILE] [--sim-speed N] [--cycle-ms N] "
+             "[--telemetry-ms N]\n       %1")
+      .arg(furnaceUsage());
+}
+
+QString furnaceUsage() {
+  return QStringLiteral(
+      "[--furnace-rate C_PER_MIN] [--furnace-lag S] [--furnace-dead-time S]\n"
+      "  --furnace-rate: heating rate at full power from room temperature (default 20)\n"
+      "  --furnace-lag: the chamber's lag behind the heating elements, s (default 60)\n"
+      "  --furnace-dead-time: from a power change to the elements' response, s (default 15)");
+}
+
+bool isFurnaceOption(const QString& name) {
+  return name == QLatin1String("--furnace-rate") || name == QLatin1String("--furnace-lag") ||
+         name == QLatin1String("--furnace-dead-time");
+}
+
+bool setFurnaceOption(FurnaceParams& params, const QString& name, const QString& value,
+                      QString* error) {
+  if (!isFurnaceOption(name)) return false;
+  bool ok = false;
+  const double v = value.toDouble(&ok);
+  // A rate must heat; lags and dead times up to an hour are still a furnace.
+  const bool rate = name == QLatin1String("--furnace-rate");
+  constexpr double kLongestS = 3600, kFastestRate = 1000;
+  ok = ok && std::isfinite(v) && (rate ? v > 0 && v <= kFastestRate : v >= 0 && v <= kLongestS);
+  if (!ok) {
+    if (error)
+      *error = rate ? QStringLiteral("%1 needs a rate above 0 and at most %2 °C/min, not '%3'")
+                          .arg(name)
+                          .arg(kFastestRate)
+                          .arg(value)
+                    : QStringLiteral("%1 needs 0 to %2 seconds, not '%3'")
+                          .arg(name)
+                          .arg(kLongestS)
+                          .arg(value);
+    return false;
+  }
+  if (rate)
+    params.maxRateCPerMin = v;
+  else if (name == QLatin1String("--furnace-lag"))
+    params.chamberLagS = v;
+  else
+    params.deadTimeS = v;
+  return true;
 }
 
 std::optional<SimCommandLine> parseSimCommandLine(const QStringList& args, QString* error) {
@@ -21,6 +67,12 @@ std::optional<SimCommandLine> parseSimCommandLine(const QStringList& args, QStri
     const QString& option = args[i];
     if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
       line.help = true;
+      continue;
+    }
+    if (isFurnaceOption(option)) {
+      if (i + 1 >= args.size()) return fail(QStringLiteral("%1 needs a value").arg(option));
+      QString why;
+      if (!setFurnaceOption(line.furnace, option, args[++i], &why)) return fail(why);
       continue;
     }
     const bool known = option == QLatin1String("--link") || option == QLatin1String("--state") ||

@@ -1,5 +1,6 @@
 // calorix-sim [--link PATH] [--state FILE] [--sim-speed N] [--cycle-ms N]
-//             [--telemetry-ms N]
+//             [--telemetry-ms N] [--furnace-rate C_PER_MIN] [--furnace-lag S]
+//             [--furnace-dead-time S]
 // Serves the emulated controller on a pseudo-terminal until SIGINT/SIGTERM;
 // prints the slave path on stdout, one line.
 #include <QString>
@@ -44,7 +45,10 @@ int main(int argc, char** argv) {
   ControllerOptions options;
   options.cycleMs = line->cycleMs;
   options.telemetryPeriodMs = line->telemetryMs;
-  Controller controller(options, makeFurnaceFirmware(line->simSpeed));
+  FurnaceFirmwareOptions firmware;
+  firmware.simSpeed = line->simSpeed;
+  firmware.furnace = line->furnace;
+  Controller controller(options, makeFurnaceFirmware(firmware));
   if (!line->statePath.isEmpty() && !loadState(controller.memory(), line->statePath, &error)) {
     // Refuse to run: saving at the end would overwrite the file we could not read.
     std::fprintf(stderr, "calorix-sim: %s\n", qPrintable(error));

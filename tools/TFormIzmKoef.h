@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <span>
 
 #include "tools/CoefCodec.h"
@@ -22,6 +23,11 @@ class TFormIzmKoef : public QWidget {
   Q_OBJECT
  public:
   explicit TFormIzmKoef(WindowContext& context, QWidget* parent = nullptr);
+
+  // The tuning assistant ("Подбор по журналам..."): which logs it reads. A
+  // file dialog unless a test hands in its own choice.
+  using LogChooser = std::function<QStringList(QWidget* parent)>;
+  void setLogChooser(LogChooser chooser) { chooseLogs_ = std::move(chooser); }
 
  private:
   // How a group's write went: refused at a field (its message shown), and
@@ -61,6 +67,8 @@ class TFormIzmKoef : public QWidget {
   std::array<QProgressBar*, 4> bars_{};
   // Names in messages where the letter alone is ambiguous (group 4).
   QHash<const QLineEdit*, QString> names_;
+  LogChooser chooseLogs_;
+  class TuneWindow* tune_ = nullptr;
 };
 
 }  // namespace calorix

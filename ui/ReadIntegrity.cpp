@@ -1,6 +1,5 @@
 #include "ui/ReadIntegrity.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QVariant>
 
@@ -22,10 +21,6 @@ bool refusedDuringRun(WindowContext& context) {
   if (run.PidRunActive != 1 && run.PuskFlag != 1) return false;
   context.messages.show(memoryRefusedText());
   return true;
-}
-
-void letNonInputEventsRun() {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void markRead(QLineEdit* field, bool whole) {

@@ -17,11 +17,6 @@ QString memoryRefusedText();
 // True, with the text shown, while a run is on; nothing is sent then.
 bool refusedDuringRun(WindowContext& context);
 
-// Between the steps of a long transfer: what waits besides input runs (a
-// close or a termination signal among it), so the transfer holds neither off
-// for longer than one step; the window still takes no input meanwhile.
-void letNonInputEventsRun();
-
 // A field that a read did not fill whole is marked: it stays marked while it
 // shows what that read left, so a write refuses it. Text the operator puts
 // in, or a whole read, clears the mark.

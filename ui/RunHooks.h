@@ -1,7 +1,8 @@
 #pragma once
-// How the main window's panel (panel/) and the run timers of the main window
-// (pid/) reach each other without including each other: each side offers one
-// of these, and app/ hands it to the other.
+// How the main window's panel (panel/) and the Пуск run (pid/) reach each
+// other without including each other: the panel offers a RunView, the run
+// owner what the Пуск/Стоп key forwards to it, and app/ hands each to the
+// other.
 #include <QColor>
 #include <QString>
 
@@ -10,22 +11,19 @@
 
 namespace calorix {
 
-// What a run changes on the main window's panel; the panel provides it.
+// What a Пуск run changes on the main window's panel; the panel provides it.
+// The run owner keeps what it has shown: nothing is read back from the panel.
 struct RunView {
   // Repaints the displays, lamps, bars and blink flags from the image of
   // controller RAM that a PID frame left (index = RAM address).
   std::function<void(const std::uint8_t* ramMirror)> showPanelFromMirror;
   std::function<void(const QString&)> setWorkCounterText;  // Edit37
-  std::function<QColor()> panelColor;                      // Panel1
-  std::function<void(const QColor&)> setPanelColor;
+  std::function<void(const QColor&)> setPanelColor;        // Panel1
+  std::function<void()> showKeyPressed;                    // ShapePuskStop drawn pressed
 };
 
-// What the Пуск/Стоп key asks of the Пуск run timer; the timer provides it.
-// The caller holds the exchange guard.
-struct PuskTimerHooks {
-  std::function<void()> writeRunLine;     // the run's first work-log line
-  std::function<void()> arm;              // the first tick of the run
-  std::function<void()> stopReadForPolz;  // TimerForReadForPolz off
-};
+// Пуск/Стоп pressed: the panel forwards the press, the Пуск run owner decides
+// what it is and does it (under the exchange guard it takes itself).
+using PuskStopKey = std::function<void()>;
 
 }  // namespace calorix

@@ -1,7 +1,8 @@
 #pragma once
-// What the telemetry stream of the P/B key (pid/) changes on the main
-// window's service area (panel/), without either including the other: the
-// service area provides this view and app/ hands it to the stream.
+// The telemetry stream of the P/B key (pid/) and the main window's service
+// area (panel/) without either including the other: the service area
+// provides the view the stream changes, the stream owner the keys the service
+// area forwards to it, and app/ hands each to the other.
 #include <QColor>
 #include <QString>
 
@@ -16,9 +17,19 @@ struct StreamView {
   // The value fields of the service area by designed name (EditTempDat,
   // Edit23 .. Edit25, EditTempTP, EditPK .. EditPN).
   std::function<void(const QString& name, const QString& text)> setField;
-  std::function<QString(const QString& name)> fieldText;
   // ВЫКЛ НАГРЕВ's caption back to the system window-text colour.
   std::function<void()> restoreStopCaption;
+};
+
+// What the stream's keys forward to the stream owner.
+struct StreamKeys {
+  // "P/B" with RamOutEnabled 1: the whole stream (the caller holds the guard).
+  std::function<void()> run;
+  // ВЫКЛ НАГРЕВ: exchanges nothing, so it works while the stream holds the line.
+  std::function<void()> stop;
+  // "Разрешение вывода ОЗУ (PID)": the key code, RamOutEnabled toggled (the
+  // caller holds the guard).
+  std::function<void()> switchRamOutput;
 };
 
 }  // namespace calorix

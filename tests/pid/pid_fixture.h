@@ -47,7 +47,7 @@ class PidWindowTest : public ::testing::Test {
     ctx = std::make_unique<WindowContext>(
         WindowContext{h.link(), messages, run, [this] { ++panelReads; }, {}});
     window = std::make_unique<TFormRabPID>(*ctx);
-    timer = std::make_unique<PidRun>(*ctx);
+    timer = std::make_unique<PidRun>(*ctx, run);
     timer->attach(*window);
     window->show();
     h.ctrl().clearLogs();

@@ -16,7 +16,7 @@ double runMinutes(Furnace& f, double minutes, double power) {
 
 TEST(Furnace, FullPowerHeatsAboutTwentyDegreesPerMinuteWhenCold) {
   Furnace f;
-  runMinutes(f, 1, 100);  // the element's lag
+  runMinutes(f, 6, 100);  // the dead time and the lining's lag
   const double a = f.chamberC();
   const double b = runMinutes(f, 5, 100);
   EXPECT_NEAR((b - a) / 5, 20.0, 1.5);
@@ -38,14 +38,16 @@ TEST(Furnace, RateFallsWithTemperatureAndPowerIsClamped) {
   for (const Case& c : {Case{100, 100}, Case{500, 100}, Case{900, 100}}) {
     FurnaceParams p;
     p.startC = c.startC;
-    p.heaterLagS = 0;
+    p.chamberLagS = 0;
+    p.deadTimeS = 0;
     Furnace f(p);
     const double rate = runMinutes(f, 1, c.power) - c.startC;
     EXPECT_LT(rate, previousRate) << c.startC;
     previousRate = rate;
   }
   FurnaceParams p;
-  p.heaterLagS = 0;
+  p.chamberLagS = 0;
+  p.deadTimeS = 0;
   Furnace over(p), full(p);
   runMinutes(over, 3, 250);
   runMinutes(full, 3, 100);
@@ -56,13 +58,57 @@ TEST(Furnace, WithoutPowerItCoolsTowardsTheRoomAndNoFurther) {
   FurnaceParams p;
   p.startC = 800;
   Furnace f(p);
-  // The losses at 800 °C are what full power would make up for at 1200 °C in
-  // proportion: 20 °C/min x (800 - 22) / (1200 - 22) of cooling at first.
+  // At 800 °C half of the losses at 1200 °C go by conduction in proportion to
+  // the rise, 10 x 778 / 1178 °C/min, and radiation adds 10 x 0.28 (the ratio
+  // of the fourth powers of the absolute temperatures above the room's).
   const double afterOne = runMinutes(f, 1, 0);
-  EXPECT_NEAR(800 - afterOne, 20.0 * 778 / 1178, 0.5);
+  EXPECT_NEAR(800 - afterOne, 10.0 * 778 / 1178 + 10.0 * 0.2804, 0.3);
   runMinutes(f, 3 * 24 * 60, 0);
   EXPECT_NEAR(f.chamberC(), f.roomC(), 1.0);
   EXPECT_GE(f.chamberC(), p.roomC - p.roomDriftC - 1e-6);
+}
+
+// The chamber answers a power step only after the dead time, then through the
+// lining's lag; the hotter it is, the less a percent of power is worth and the
+// sooner it settles (losses grow faster than the temperature).
+TEST(Furnace, StepResponseHasItsDeadTimeLagAndFallingGain) {
+  struct Case {
+    double deadS, lagS;
+  };
+  for (const Case c : {Case{0, 60}, Case{15, 60}, Case{40, 180}}) {
+    FurnaceParams p;
+    p.deadTimeS = c.deadS;
+    p.chamberLagS = c.lagS;
+    p.startC = 500;
+    p.roomDriftC = 0;
+    // Twins with the same history: their difference is the step response alone.
+    Furnace held(p), stepped(p);
+    const double hold = 100 * held.lossRate(500) / held.fullPowerRate();
+    for (int s = 0; s < 600; ++s) {
+      held.step(1, hold);
+      stepped.step(1, hold);
+    }
+    auto rise = [&] { return stepped.chamberC() - held.chamberC(); };
+    double t = 0;
+    while (rise() < 0.01 && t < 600) {
+      held.step(1, hold);
+      stepped.step(1, hold + 20);
+      ++t;
+    }
+    EXPECT_GE(t, c.deadS) << "nothing moves before the dead time";
+    EXPECT_LT(t, c.deadS + 0.2 * c.lagS + 5) << "it moves soon after";
+    // After the lag the step climbs at the rate 20 % buys, less the losses its rise adds.
+    for (int s = 0; s < 5 * c.lagS; ++s) {
+      held.step(1, hold);
+      stepped.step(1, hold + 20);
+    }
+    const double before = rise();
+    held.step(60, hold);
+    stepped.step(60, hold + 20);
+    EXPECT_NEAR(rise() - before, 0.2 * 20 - 60 * held.lossSlope(500) * before, 0.2) << c.deadS;
+  }
+  const Furnace f;
+  EXPECT_GT(f.lossSlope(900), 2 * f.lossSlope(300)) << "the time constant shortens when hot";
 }
 
 TEST(Furnace, RoomDriftsSlowlyAroundItsMean) {

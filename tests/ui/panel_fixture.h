@@ -48,7 +48,7 @@ class PanelTest : public ::testing::Test {
     ctx = std::make_unique<WindowContext>(WindowContext{h.link(), messages, run, {}, {}});
     form = std::make_unique<QWidget>();
     form->resize(1180, 953);
-    parts = new MainWindowParts(form.get(), *ctx);
+    parts = new MainWindowParts(form.get(), *ctx, run);
     panel = &parts->mirror();
     service = &parts->service();
     ctx->readPanel = [this] { panel->RdInd_IndPanel(); };

@@ -82,7 +82,9 @@ TEST_F(KeysTest, RamOutKeyTogglesTheFlagAndTheLampAndPbSendsItsCode) {
   EXPECT_EQ(run.RamOutEnabled, 1);
   EXPECT_FALSE(lamp->isHidden());
   int streams = 0;
-  service->setTelemetryStream([&] { ++streams; });
+  StreamKeys keys = parts->telemetry().keys();
+  keys.run = [&] { ++streams; };
+  service->setStreamKeys(keys);
   release("Button6");
   EXPECT_EQ(streams, 1);
   release("Button7");

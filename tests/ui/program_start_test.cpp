@@ -42,9 +42,12 @@ TEST(CommandLineTest, OptionsAndValues) {
   EXPECT_FALSE(s.telemetryMs.has_value());  // the simulator's own cadence
   EXPECT_FALSE(s.showHidden);
 
-  const CommandLine t = parseCommandLine({"--simulate", "--telemetry-ms=25", "--show-hidden"});
+  const CommandLine t = parseCommandLine({"--simulate", "--telemetry-ms=25", "--show-hidden",
+                                          "--furnace-lag=240", "--furnace-rate", "30"});
   EXPECT_TRUE(t.error.isEmpty()) << t.error.toStdString();
   EXPECT_EQ(t.telemetryMs, 25);
+  const QList<QPair<QString, QString>> furnace{{"--furnace-lag", "240"}, {"--furnace-rate", "30"}};
+  EXPECT_EQ(t.furnaceOptions, furnace);
   EXPECT_TRUE(t.showHidden);
 
   EXPECT_TRUE(parseCommandLine({"--help"}).help);
@@ -63,7 +66,8 @@ TEST(CommandLineTest, UnusableLinesAreRefused) {
       {"--simulate", "--sim-speed", "nan"},
       {"--sim-speed", "2"},  // simulator option without --simulate
       {"--state", "s.bin"},
-      {"--telemetry-ms", "100"},                 // only for the simulator
+      {"--telemetry-ms", "100"},  // only for the simulator
+      {"--furnace-dead-time", "30"},
       {"--simulate", "--telemetry-ms", "24"},    // faster than the line
       {"--simulate", "--telemetry-ms", "25.5"},  // whole milliseconds
       {"--simulate", "--telemetry-ms", "-100"},

@@ -5,6 +5,7 @@
 // on the wire while it runs; and --show-hidden.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include "core/Cp1251.h"
 #include "core/NumberText.h"
 #include "panel/Widgets.h"
+#include "pid/TFormRabPID.h"
 #include "pid/TelemetryStream.h"
 #include "tests/support/ConsoleHarness.h"
 #include "tests/support/StartupFiles.h"
@@ -304,15 +306,17 @@ TEST_F(StreamTest, OtherExchangesDuringTheStreamDoNotReachTheWire) {
 
 TEST_F(StreamTest, PbDuringAHeatingRunIsRefusedWithAMessage) {
   start();
-  h->console().run().PuskFlag = 1;
-  h->console().run().PidRunActive = 1;
+  // A run of the PID work window that keeps no log holds the line.
+  auto& pidWindow = h->console().window<TFormRabPID>();
+  pidWindow.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(false);
+  QTest::mousePress(pidWindow.findChild<QWidget*>(QStringLiteral("Button1")), Qt::LeftButton);
+  ASSERT_EQ(h->console().run().PidRunActive, 1);
+  h->ctrl().clearLogs();
   runStream();
   EXPECT_EQ(h->messages.shown, QStringList{TelemetryStream::runActiveText()});
   EXPECT_EQ(h->ctrl().received(), Bytes{});
   EXPECT_TRUE(w("Button6")->isEnabled());
   EXPECT_FALSE(h->link().dataLogOpen());
-  h->console().run().PuskFlag = 0;
-  h->console().run().PidRunActive = 0;
 }
 
 TEST_F(StreamTest, ClosingTheWindowEndsTheStreamThenClosesThePortAndFiles) {

@@ -1,0 +1,35 @@
+#pragma once
+// The data log of one run or stream: opened by its start, written by its
+// cycles, closed by its stop. A run writes only into the log it opened
+// itself: once another log has replaced it (or when it keeps none) its lines
+// go nowhere and its stop closes no other log.
+#include <QString>
+
+#include <array>
+
+#include "link/Link.h"
+
+namespace calorix {
+
+class RunLog {
+ public:
+  explicit RunLog(Link& link) : link_(link) {}
+
+  // A new data log for this run; AbortAction when it cannot be created.
+  void open();
+  // The run keeps no log (any more).
+  void forget() { path_.clear(); }
+  // This run's log is the link's open one.
+  bool isOpen() const;
+  void write(const QString& line);
+  // The telemetry stream's line (Link::WriteDataLine).
+  void writeTelemetry(const std::array<QString, 8>& texts);
+  // Closes this run's log, no other.
+  void close();
+
+ private:
+  Link& link_;
+  QString path_;
+};
+
+}  // namespace calorix
