@@ -30,8 +30,9 @@ const std::vector<CommandEntry>& commandTable() {
        "FILE is replaced only with --force",
        "calorix-cli backup furnace-3.img", 1, 1, backupCommand},
       {"restore", "FILE",
-       "write the image in FILE back into the controller, then read everything\n"
-       "back and compare; a changed or foreign FILE is refused before anything is sent",
+       "write the image in FILE back into the controller region by region, each\n"
+       "read back and compared; a changed or foreign FILE is refused before anything\n"
+       "is sent; after a stop, the same restore again finishes the job",
        "calorix-cli --port-device /dev/ttyUSB0 restore furnace-3.img", 1, 1, restoreCommand},
       {"verify", "FILE", "compare the controller with the image in FILE, writing nothing",
        "calorix-cli verify furnace-3.img", 1, 1, verifyCommand},
