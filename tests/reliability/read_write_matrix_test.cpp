@@ -381,19 +381,25 @@ TEST(ReadWriteMatrixRun, EveryMemoryReadAndWriteWaitsWhileARunSendsItsFrames) {
       {"TFormDopRAM", {"Button6", "Button2", "Button1", "Button4"}},
       {"TFormRabPID", {"Button4", "Button2", "Button5", "Button6"}},
   };
-  Rig r;
-  for (const char* hidden : {"Button8", "Button9", "Button10"}) r.unhide(hidden);
-  const auto refused = [&r](const std::string& what, const std::function<void()>& act) {
-    SCOPED_TRACE(what);
-    r.h.ctrl().clearLogs();
-    r.h.messages.shown.clear();
-    act();
-    EXPECT_TRUE(r.h.ctrl().received().empty());
-    EXPECT_EQ(r.h.messages.shown, QStringList{ui::memoryRefusedText()});
+  // Each run started with its own control, on a console of its own.
+  const std::pair<const char*, std::function<void(Rig&)>> runs[] = {
+      {"Пуск", [](Rig& r) { r.main("ShapePuskStopTop"); }},
+      {"PID window", [](Rig& r) { r.in<TFormRabPID>("Button1"); }},
   };
-  RunState& run = r.h.console().run();
-  for (std::uint8_t RunState::*flag : {&RunState::PuskFlag, &RunState::PidRunActive}) {
-    run.*flag = 1;
+  for (const auto& [runName, start] : runs) {
+    SCOPED_TRACE(runName);
+    Rig r;
+    for (const char* hidden : {"Button8", "Button9", "Button10"}) r.unhide(hidden);
+    start(r);
+    ASSERT_EQ(r.h.console().run().PidRunActive, 1);
+    const auto refused = [&r](const std::string& what, const std::function<void()>& act) {
+      SCOPED_TRACE(what);
+      r.h.ctrl().clearLogs();
+      r.h.messages.shown.clear();
+      act();
+      EXPECT_TRUE(r.h.ctrl().received().empty());
+      EXPECT_EQ(r.h.messages.shown, QStringList{ui::memoryRefusedText()});
+    };
     for (const auto& [windowName, buttons] : controls) {
       QWidget* window = &r.h.form1();
       for (const auto& w : r.h.console().windows())
@@ -404,9 +410,9 @@ TEST(ReadWriteMatrixRun, EveryMemoryReadAndWriteWaitsWhileARunSendsItsFrames) {
     }
     refused("the program editor", [&] { choose(r, 2); });
     EXPECT_EQ(r.editorCombo()->currentIndex(), 0);
+    r.h.ctrl().clearLogs();
     r.main("Button5");  // t/T/N: a key, no memory
     EXPECT_EQ(r.h.ctrl().received(), Bytes{ctl::plainKey::kTTN});
-    run.*flag = 0;
   }
 }
 
