@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <utility>
+
 #include "core/Abort.h"
 #include "core/Cp1251.h"
 #include "link/TraceFormat.h"
@@ -193,6 +195,7 @@ void TraceFiles::breakOffAfterError() {
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
   if (protocolEnded_ || protocolDir_.isEmpty()) return;
+  if (lineGone_ && std::exchange(brokenOffWhileGone_, true)) return;
   if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::breakOffLine());
   OpenProtocol();
   appendLine(protocolFile_, trace::continuedAfterErrorLine());
