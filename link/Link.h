@@ -26,7 +26,9 @@
 //  - Files: WriteNote (a window's note: ProtocolLine := text, then
 //    WriteProtocol), WriteProtocol, WriteProtocolDirect, OpenDataLog,
 //    CloseDataLog, WriteDataLog, WriteDataLine, MakeTimeStamps with
-//    LineStamp() / ProtStamp().
+//    LineStamp() / ProtStamp(). A file that fails is closed and reported
+//    once (AbortAction); a failed protocol stops the tracing until
+//    resumeTracing.
 //  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
 // A view points into the link's own buffer: the next exchange may change what
 // it shows, so take what you need before letting events run.
@@ -65,6 +67,9 @@ struct LinkConfig {
   // file are made only while the protocol switch is on.
   bool settingsReadOnly = false;
   bool protocolOnlyWhenOn = false;
+  // How the protocol and the data log reach the disk (not owned); the real
+  // file system when null.
+  LogFileSystem* files = nullptr;
 };
 
 class Link {
@@ -143,6 +148,10 @@ class Link {
 
   // ---- exchange trace and data log -------------------------------------
   void CloseProtocol() { trace_.CloseProtocol(); }
+  // After a protocol file failed the tracing stays off until this starts a
+  // new file (AbortAction when that fails as well).
+  void resumeTracing() { trace_.resumeTracing(); }
+  bool tracingStopped() const { return trace_.tracingStopped(); }
   void WriteProtocol(const QString& text) { trace_.WriteProtocol(text); }
   void WriteProtocolDirect(const QString& text) { trace_.WriteProtocolDirect(text); }
   void WriteNote(const QString& text) { trace_.WriteNote(text); }
