@@ -39,8 +39,10 @@ void TFormRabPID::connectHandlers() {
   onPress(Button2, &TFormRabPID::readCoefficients);
   onPress(Button5, &TFormRabPID::readAmplifier);
   onPress(Button6, &TFormRabPID::writeAmplifier);
-  onPress(Button1, &TFormRabPID::startHeating);
-  onPress(Button3, &TFormRabPID::requestStop);
+  // The run takes the exchange guard for its start itself; its stop request
+  // exchanges nothing and must get through whatever holds the line.
+  connect(Button1, &ui::MouseButton::mousePressed, this, [this] { startHeating(); });
+  connect(Button3, &ui::MouseButton::mousePressed, this, [this] { requestStop(); });
   // "График" only shows a window: no exchange, so no guard.
   connect(ButtonGrafik, &ui::MouseButton::mousePressed, this, [this] {
     if (showTrend_) showTrend_();
@@ -164,7 +166,7 @@ void TFormRabPID::startHeating() {
   how.log = CheckBox1->isChecked();
   how.noPropDecrease = CheckBox3->isChecked();
   how.coefficients = [this] { return ownCoefficients(); };
-  run_->start(how);
+  run_->pressStart(how);
 }
 
 void TFormRabPID::requestStop() {
