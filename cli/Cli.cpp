@@ -30,8 +30,9 @@ const std::vector<CommandEntry>& commandTable() {
        "FILE is replaced only with --force",
        "calorix-cli backup furnace-3.img", 1, 1, backupCommand},
       {"restore", "FILE",
-       "write the image in FILE back into the controller, then read everything\n"
-       "back and compare; a changed or foreign FILE is refused before anything is sent",
+       "write the image in FILE back into the controller region by region, each\n"
+       "read back and compared; a changed or foreign FILE is refused before anything\n"
+       "is sent; after a stop, the same restore again finishes the job",
        "calorix-cli --port-device /dev/ttyUSB0 restore furnace-3.img", 1, 1, restoreCommand},
       {"verify", "FILE", "compare the controller with the image in FILE, writing nothing",
        "calorix-cli verify furnace-3.img", 1, 1, verifyCommand},
@@ -48,6 +49,14 @@ const std::vector<CommandEntry>& commandTable() {
        "times, \".\" decimals); an existing output file is replaced only with --force",
        "calorix-cli plot \"Протоколы/2026/03/05/09_05_03 Data.txt\" --png run.png --csv run.csv", 1,
        1, plotCommand},
+      {"tune", "LOG...",
+       "identify the furnace per temperature band from data logs (PID run and telemetry\n"
+       "logs; Пуск work logs carry no power), after deriving and checking the regulator's\n"
+       "law from them; propose KP, KI, KD per band by a rule (--rule simc, amigo or zn;\n"
+       "--band C sets the bands' width, default 100) and the three cubics of the\n"
+       "coefficient editor fitted through them. Nothing is sent to the controller",
+       "calorix-cli tune \"Протоколы/2026/03/05/09_05_03 Data.txt\" --rule simc", 1, -1,
+       tuneCommand},
   };
   return table;
 }
@@ -123,12 +132,17 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList& args, QString
       ok = takeValue(options.csv);
     else if (name == QStringLiteral("--size"))
       ok = takeValue(options.size);
+    else if (name == QStringLiteral("--rule"))
+      ok = takeValue(options.rule);
+    else if (name == QStringLiteral("--band"))
+      ok = takeValue(options.band);
     else
       return fail(QStringLiteral("unknown option '%1'").arg(arg));
     if (!ok) {
       static const QStringList valuedNames{
           QStringLiteral("--port-device"), QStringLiteral("--ini"), QStringLiteral("--png"),
-          QStringLiteral("--svg"),         QStringLiteral("--csv"), QStringLiteral("--size")};
+          QStringLiteral("--svg"),         QStringLiteral("--csv"), QStringLiteral("--size"),
+          QStringLiteral("--rule"),        QStringLiteral("--band")};
       const bool valued = valuedNames.contains(name);
       return fail(valued ? QStringLiteral("%1 needs a value").arg(name)
                          : QStringLiteral("%1 takes no value").arg(name));
@@ -148,6 +162,9 @@ std::optional<GlobalOptions> parseGlobalOptions(const QStringList& args, QString
                              options.csv.isEmpty() && options.size.isEmpty());
   if (plotOptions && !plot)
     return fail(QStringLiteral("--png, --svg, --csv and --size belong to plot"));
+  if (!(options.rule.isEmpty() && options.band.isEmpty()) &&
+      options.command != QStringLiteral("tune"))
+    return fail(QStringLiteral("--rule and --band belong to tune"));
   return options;
 }
 
@@ -169,6 +186,8 @@ QString cliUsage() {
       "  --svg FILE          plot: draw the chart into FILE (SVG)\n"
       "  --csv FILE          plot: write the samples into FILE (CSV)\n"
       "  --size WxH          plot: the chart's size in pixels (default 1280x720)\n"
+      "  --rule NAME         tune: the tuning rule (simc, amigo, zn; default simc)\n"
+      "  --band C            tune: the width of the temperature bands, °C (default 100)\n"
       "  -h, --help          show this text\n"
       "\n"
       "Commands:\n");

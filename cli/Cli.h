@@ -29,6 +29,8 @@ struct GlobalOptions {
   bool force = false;  // --force (backup, plot: replace an existing file)
   // plot: the files to write and the picture's size ("WxH").
   QString png, svg, csv, size;
+  // tune: the tuning rule and the width of the temperature bands (°C).
+  QString rule, band;
   bool help = false;  // --help, -h
   QString command;
   QStringList operands;

@@ -43,5 +43,6 @@ int readRamCommand(CommandContext& ctx);
 int writeRamCommand(CommandContext& ctx);
 int traceCommand(CommandContext& ctx);
 int plotCommand(CommandContext& ctx);
+int tuneCommand(CommandContext& ctx);
 
 }  // namespace calorix::cli

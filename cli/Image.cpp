@@ -27,18 +27,29 @@ QByteArray checksumOf(const QByteArray& content) {
   return QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
 }
 
-std::vector<RegionLayout> makeLayout() {
+QString programName(int program) {
+  return QStringLiteral("program-%1").arg(program, 2, 10, QLatin1Char('0'));
+}
+
+std::vector<RegionLayout> makeLayout(int version) {
   namespace block = ctl::block;
   namespace ram = ctl::ram;
+  namespace prog = ctl::program;
   std::vector<RegionLayout> layout;
   layout.push_back({QStringLiteral("coefficients"), RegionKind::CoefWords, Memory::Block,
                     block::kCoefFirst, block::kCoefLast - block::kCoefFirst + 1});
   layout.push_back({QStringLiteral("program-table"), RegionKind::ProgramTable, Memory::Block,
                     block::kProgramTable, block::kProgramTableLast - block::kProgramTable + 1});
-  for (int n = 1; n <= kProgramCount; ++n)
-    layout.push_back({QStringLiteral("program-%1").arg(n, 2, 10, QLatin1Char('0')),
-                      RegionKind::Program, inProgramMemory(n) ? Memory::ProgMem : Memory::Rom,
-                      programAddress(n), kProgramBytes, n});
+  const int lastProgram = version == 1 ? kProgramCount : kLastProgMemProgram;
+  for (int n = 1; n <= lastProgram; ++n)
+    layout.push_back({programName(n), RegionKind::Program,
+                      inProgramMemory(n) ? Memory::ProgMem : Memory::Rom, programAddress(n),
+                      kProgramBytes, n});
+  if (version >= 2) {
+    for (int n = prog::kFirstInRom; n <= kProgramCount; n += 2)
+      layout.push_back({QStringLiteral("programs-%1-%2").arg(n).arg(n + 1), RegionKind::RomPage,
+                        Memory::Rom, progPageBase(n), prog::kRomPageBytes, n});
+  }
   layout.push_back({QStringLiteral("pid-coefficients"), RegionKind::PidCoefs, Memory::Ram, ram::kPK,
                     ram::kPidCoefBytes});
   layout.push_back({QStringLiteral("set-temperature"), RegionKind::SetTemperature, Memory::Ram,
@@ -46,6 +57,23 @@ std::vector<RegionLayout> makeLayout() {
   layout.push_back({QStringLiteral("amplifier"), RegionKind::Amplifier, Memory::Ram,
                     ram::kAmplifierGain, ram::kAmplifierGainBytes});
   return layout;
+}
+
+// The part of a region a byte belongs to, as the operator knows it: a page's
+// programs and the bytes after each; any other region is one part.
+struct SubPart {
+  int end;  // offset just past the part
+  QString label;
+};
+
+SubPart subPartOf(const RegionLayout& part, int offset) {
+  if (part.kind != RegionKind::RomPage) return {part.size, part.name};
+  const int slot = offset / ctl::program::kRomStride;
+  const int slotStart = slot * ctl::program::kRomStride;
+  const QString program = programName(part.program + slot);
+  if (offset - slotStart < kProgramBytes) return {slotStart + kProgramBytes, program};
+  return {slotStart + ctl::program::kRomStride,
+          QStringLiteral("page %1, after %2").arg(hexAddress(part.address), program)};
 }
 
 // A hexadecimal number written "0x...", or nothing.
@@ -66,9 +94,11 @@ std::optional<std::uint8_t> hexByte(const QString& text) {
 
 // The body between the version line and the checksum line; lines[i] is line
 // firstLine + i of the file (counted from 1).
-std::optional<Image> parseBody(const QStringList& lines, int firstLine, QString* error) {
-  const std::vector<RegionLayout>& layout = imageLayout();
+std::optional<Image> parseBody(const QStringList& lines, int firstLine, int version,
+                               QString* error) {
+  const std::vector<RegionLayout>& layout = imageLayout(version);
   Image image;
+  image.version = version;
   bool haveDate = false;
   bool havePort = false;
   auto fail = [&](int lineIndex, const QString& why) {
@@ -142,22 +172,27 @@ QString memoryName(Memory memory) {
   return QString();
 }
 
-const std::vector<RegionLayout>& imageLayout() {
-  static const std::vector<RegionLayout> layout = makeLayout();
-  return layout;
+bool imageVersionKnown(int version) {
+  return version >= kFirstImageVersion && version <= kImageVersion;
 }
 
-int imageBytes() {
+const std::vector<RegionLayout>& imageLayout(int version) {
+  static const std::vector<RegionLayout> layouts[] = {makeLayout(1), makeLayout(2)};
+  Q_ASSERT(imageVersionKnown(version));
+  return layouts[std::clamp(version, kFirstImageVersion, kImageVersion) - kFirstImageVersion];
+}
+
+int imageBytes(int version) {
   int total = 0;
-  for (const RegionLayout& part : imageLayout()) total += part.size;
+  for (const RegionLayout& part : imageLayout(version)) total += part.size;
   return total;
 }
 
 QByteArray formatImage(const Image& image) {
-  const std::vector<RegionLayout>& layout = imageLayout();
+  const std::vector<RegionLayout>& layout = image.layout();
   QStringList lines;
   lines << QStringLiteral("format %1").arg(QLatin1String(kImageFormat))
-        << QStringLiteral("version %1").arg(kImageVersion)
+        << QStringLiteral("version %1").arg(image.version)
         << QStringLiteral(
                "# written by calorix-cli backup; put back with: calorix-cli restore FILE")
         // With the offset from UTC: the file may be read in another time zone.
@@ -200,9 +235,11 @@ std::optional<Image> parseImage(const QByteArray& text, QString* error) {
   }
   bool versionOk = false;
   const int version = raw[1].mid(8).toInt(&versionOk);
-  if (!versionOk || version != kImageVersion) {
-    *error = QStringLiteral("image version %1 is not supported: this calorix-cli reads version %2")
+  if (!versionOk || !imageVersionKnown(version)) {
+    *error = QStringLiteral(
+                 "image version %1 is not supported: this calorix-cli reads versions %2 to %3")
                  .arg(QString::fromLatin1(raw[1].mid(8)))
+                 .arg(kFirstImageVersion)
                  .arg(kImageVersion);
     return std::nullopt;
   }
@@ -220,11 +257,13 @@ std::optional<Image> parseImage(const QByteArray& text, QString* error) {
   }
   QStringList body;
   for (qsizetype i = 2; i + 1 < raw.size(); ++i) body << QString::fromUtf8(raw[i]);
-  return parseBody(body, 3, error);
+  return parseBody(body, 3, version, error);
 }
 
 std::vector<Difference> compareImages(const Image& expected, const Image& actual) {
   std::vector<Difference> out;
+  if (expected.version != actual.version) return out;
+  const std::vector<RegionLayout>& layout = expected.layout();
   const std::size_t regions = std::min(expected.regions.size(), actual.regions.size());
   for (std::size_t r = 0; r < regions; ++r) {
     const Bytes& a = expected.regions[r];
@@ -235,8 +274,9 @@ std::vector<Difference> compareImages(const Image& expected, const Image& actual
         ++i;
         continue;
       }
+      const int partEnd = std::min(n, subPartOf(layout[r], i).end);
       int end = i;
-      while (end < n && a[end] != b[end]) ++end;
+      while (end < partEnd && a[end] != b[end]) ++end;
       out.push_back({int(r), i, end - i});
       i = end;
     }
@@ -245,14 +285,14 @@ std::vector<Difference> compareImages(const Image& expected, const Image& actual
 }
 
 QString differenceText(const Difference& d, const Image& expected, const Image& actual) {
-  const RegionLayout& part = imageLayout()[d.region];
+  const RegionLayout& part = expected.layout()[d.region];
   const int first = part.address + d.offset;
   QString where = hexAddress(first);
   if (d.length > 1) where += QStringLiteral("..") + hexAddress(first + d.length - 1);
   const int shown = std::min(d.length, kShownDifferenceBytes);
   const QString more = d.length > shown ? QStringLiteral(" ...") : QString();
   return QStringLiteral("%1 %2 (%3): image %4%6, controller %5%6")
-      .arg(memoryName(part.memory), where, part.name,
+      .arg(memoryName(part.memory), where, subPartOf(part, d.offset).label,
            hexBytes(std::span(expected.regions[d.region])
                         .subspan(std::size_t(d.offset), std::size_t(shown))),
            hexBytes(std::span(actual.regions[d.region])

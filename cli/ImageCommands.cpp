@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include "cli/Command.h"
+#include "cli/HexText.h"
 #include "cli/Image.h"
 #include "cli/ImageTransfer.h"
 
@@ -26,12 +27,26 @@ Image loadImage(const QString& path) {
   return *image;
 }
 
-Image readController(CommandContext& ctx, const QString& title, const QString& stopped) {
-  Link& link = ctx.link();
-  ctx.progress.begin(title, imageBytes());
+// An older image is not a whole clone: say what it leaves alone.
+void noteOlderVersion(CommandContext& ctx, const Image& image) {
+  ctx.result[QStringLiteral("version")] = image.version;
+  if (image.version >= kImageVersion) return;
+  ctx.say(QStringLiteral("%1 is a version %2 image: it holds programs 18..25 without the 4 bytes "
+                         "after each in their ROM pages, which keep the controller's contents")
+              .arg(ctx.options.operands[0])
+              .arg(image.version));
+}
+
+Image readController(CommandContext& ctx, int version, const QString& title,
+                     const QString& stopped) {
   QString failure;
-  auto image = readImage(link, ctx.progress, &failure);
+  if (!lineFreeForImage(ctx.link(), &failure))
+    throw CliError{kExitLink, QStringLiteral("%1: %2").arg(stopped, failure)};
+  ctx.progress.begin(title, imageBytes(version));
+  auto image = readImage(ctx.link(), version, ctx.progress, &failure);
   ctx.progress.end();
+  // A run started meanwhile would have mixed its frames into the reads.
+  if (image && !lineFreeForImage(ctx.link(), &failure)) image.reset();
   if (!image) throw CliError{kExitLink, QStringLiteral("%1: %2").arg(stopped, failure)};
   return *image;
 }
@@ -42,15 +57,34 @@ QJsonArray bytesJson(const Bytes& bytes, int from, int count) {
   return out;
 }
 
+// Region names, a run of three or more consecutive regions as "first..last".
+QString regionList(const std::vector<RegionLayout>& layout, const std::vector<int>& regions) {
+  QStringList parts;
+  for (std::size_t i = 0; i < regions.size();) {
+    std::size_t end = i + 1;
+    while (end < regions.size() && regions[end] == regions[end - 1] + 1) ++end;
+    const QString& first = layout[std::size_t(regions[i])].name;
+    if (end - i >= 3)
+      parts << first + QStringLiteral("..") + layout[std::size_t(regions[end - 1])].name;
+    else
+      for (std::size_t k = i; k < end; ++k) parts << layout[std::size_t(regions[k])].name;
+    i = end;
+  }
+  return parts.join(QStringLiteral(", "));
+}
+
 // Lists the differences on stdout; 0 when there are none.
 int reportComparison(CommandContext& ctx, const Image& image, const Image& controller,
                      const QString& sameText) {
+  const std::vector<RegionLayout>& layout = image.layout();
   const std::vector<Difference> differences = compareImages(image, controller);
   QJsonArray list;
+  QJsonArray regionNames;
+  std::vector<int> regions;
   int bytes = 0;
   for (const Difference& d : differences) {
     ctx.say(differenceText(d, image, controller));
-    const RegionLayout& part = imageLayout()[d.region];
+    const RegionLayout& part = layout[std::size_t(d.region)];
     list.append(
         QJsonObject{{"region", part.name},
                     {"memory", memoryName(part.memory)},
@@ -58,18 +92,84 @@ int reportComparison(CommandContext& ctx, const Image& image, const Image& contr
                     {"length", d.length},
                     {"image", bytesJson(image.regions[d.region], d.offset, d.length)},
                     {"controller", bytesJson(controller.regions[d.region], d.offset, d.length)}});
+    if (regions.empty() || regions.back() != d.region) {
+      regions.push_back(d.region);
+      regionNames.append(part.name);
+    }
     bytes += d.length;
   }
   ctx.result[QStringLiteral("identical")] = differences.empty();
   ctx.result[QStringLiteral("differences")] = list;
-  if (!differences.empty())
+  ctx.result[QStringLiteral("differingRegions")] = regionNames;
+  if (!differences.empty()) {
+    ctx.say(QStringLiteral("differing regions: %1").arg(regionList(layout, regions)));
     throw CliError{kExitDiffers,
                    QStringLiteral("the controller differs from the image in %1 byte(s) at %2 "
                                   "place(s)")
                        .arg(bytes)
                        .arg(differences.size())};
+  }
   ctx.say(sameText);
   return kExitOk;
+}
+
+QString stateText(RegionState state) {
+  switch (state) {
+    case RegionState::NotWritten:
+      return QStringLiteral("not written");
+    case RegionState::PartlyWritten:
+      return QStringLiteral("partly written");
+    case RegionState::WrittenUnread:
+      return QStringLiteral("written, not read back");
+    case RegionState::Verified:
+      return QStringLiteral("written and verified");
+    case RegionState::Differs:
+      return QStringLiteral("written, reads back different");
+  }
+  return QString();
+}
+
+// "program-07 (progmem 0x0168, 60 bytes): written and verified"
+QString regionLine(const RegionLayout& part, RegionState state) {
+  return QStringLiteral("%1 (%2 %3, %4 bytes): %5")
+      .arg(part.name, memoryName(part.memory), hexAddress(part.address))
+      .arg(part.size)
+      .arg(stateText(state));
+}
+
+// Where a restore that stopped left the controller, in one line.
+QString stoppedText(const QString& path, const Image& image, const RestoreReport& report) {
+  const std::vector<RegionLayout>& layout = image.layout();
+  auto regionsIn = [&](RegionState state) {
+    std::vector<int> out;
+    for (std::size_t r = 0; r < report.states.size(); ++r)
+      if (report.states[r] == state) out.push_back(int(r));
+    return out;
+  };
+  QStringList parts;
+  parts << QStringLiteral("restore stopped in %1: %2")
+               .arg(layout[std::size_t(report.stoppedAt)].name, report.failure);
+  if (regionsIn(RegionState::NotWritten).size() == report.states.size())
+    return parts.front() + QStringLiteral("; nothing was written, the controller is as it was");
+  for (RegionState state : {RegionState::Verified, RegionState::Differs, RegionState::WrittenUnread,
+                            RegionState::PartlyWritten, RegionState::NotWritten}) {
+    const std::vector<int> regions = regionsIn(state);
+    if (!regions.empty())
+      parts << QStringLiteral("%1: %2").arg(stateText(state), regionList(layout, regions));
+  }
+  parts << QStringLiteral(
+               "the controller is now mixed, part image and part its old contents; "
+               "run 'calorix-cli restore %1' again to finish")
+               .arg(path);
+  return parts.join(QStringLiteral("; "));
+}
+
+QJsonArray statesJson(const std::vector<RegionLayout>& layout,
+                      const std::vector<RegionState>& states) {
+  QJsonArray out;
+  for (std::size_t r = 0; r < states.size(); ++r)
+    out.append(QJsonObject{{"region", layout[r].name}, {"state", stateText(states[r])}});
+  return out;
 }
 
 }  // namespace
@@ -78,7 +178,7 @@ int backupCommand(CommandContext& ctx) {
   const QString path = ctx.options.operands[0];
   if (QFileInfo::exists(path) && !ctx.options.force)
     throw CliError{kExitFile, QStringLiteral("%1 exists; give --force to replace it").arg(path)};
-  const Image image = readController(ctx, QStringLiteral("backup"),
+  const Image image = readController(ctx, kImageVersion, QStringLiteral("backup"),
                                      QStringLiteral("backup stopped, no file written"));
   // Something may have put a file there while the controller was read.
   if (QFileInfo::exists(path) && !ctx.options.force)
@@ -104,21 +204,25 @@ int backupCommand(CommandContext& ctx) {
 int restoreCommand(CommandContext& ctx) {
   const QString path = ctx.options.operands[0];
   const Image image = loadImage(path);
-  Link& link = ctx.link();
-  ctx.progress.begin(QStringLiteral("restore"), imageBytes());
-  QString failure;
-  const bool written = writeImage(link, image, ctx.progress, &failure);
-  ctx.progress.end();
-  if (!written)
-    throw CliError{
-        kExitLink,
-        QStringLiteral("restore stopped, the regions before it were written: %1").arg(failure)};
   ctx.result[QStringLiteral("file")] = path;
-  const Image controller =
-      readController(ctx, QStringLiteral("read back"),
-                     QStringLiteral("restore written, but reading it back stopped"));
+  QString failure;
+  if (!lineFreeForImage(ctx.link(), &failure))
+    throw CliError{kExitLink,
+                   QStringLiteral("restore stopped before anything was written: %1").arg(failure)};
+  noteOlderVersion(ctx, image);
+  const std::vector<RegionLayout>& layout = image.layout();
+  // Each region is written and then read back.
+  ctx.progress.begin(QStringLiteral("restore"), 2 * qint64(imageBytes(image.version)));
+  const RestoreReport report =
+      restoreImage(ctx.link(), image, ctx.progress, [&](int region, RegionState state) {
+        ctx.progress.clearLine();
+        ctx.say(regionLine(layout[std::size_t(region)], state));
+      });
+  ctx.progress.end();
+  ctx.result[QStringLiteral("regionStates")] = statesJson(layout, report.states);
+  if (report.stoppedAt >= 0) throw CliError{kExitLink, stoppedText(path, image, report)};
   return reportComparison(
-      ctx, image, controller,
+      ctx, image, report.readBack,
       QStringLiteral("restored from %1: the controller holds the image").arg(path));
 }
 
@@ -126,8 +230,9 @@ int verifyCommand(CommandContext& ctx) {
   const QString path = ctx.options.operands[0];
   const Image image = loadImage(path);
   ctx.result[QStringLiteral("file")] = path;
-  const Image controller =
-      readController(ctx, QStringLiteral("verify"), QStringLiteral("verify stopped"));
+  noteOlderVersion(ctx, image);
+  const Image controller = readController(ctx, image.version, QStringLiteral("verify"),
+                                          QStringLiteral("verify stopped"));
   return reportComparison(ctx, image, controller,
                           QStringLiteral("the controller holds the image in %1").arg(path));
 }

@@ -49,8 +49,16 @@ class Transfer {
  public:
   Transfer(Link& link, Progress& progress) : link_(link), progress_(progress) {}
 
-  Bytes read(const RegionLayout& part) {
-    progress_.region(QStringLiteral("%1 (%2)").arg(part.name, memoryName(part.memory)));
+  // Commands sent so far that change what the controller holds: block,
+  // program memory and RAM writes, and the page commands that erase and
+  // write a ROM page.
+  int writesSent() const { return writesSent_; }
+
+  // announce: tell the progress which region is under way (a read-back after
+  // the region's write is not announced again).
+  Bytes read(const RegionLayout& part, bool announce = true) {
+    if (announce)
+      progress_.region(QStringLiteral("%1 (%2)").arg(part.name, memoryName(part.memory)));
     Bytes out;
     switch (part.kind) {
       case RegionKind::CoefWords:
@@ -61,7 +69,8 @@ class Transfer {
           take(out, got);
         });
         break;
-      case RegionKind::Program: {
+      case RegionKind::Program:
+      case RegionKind::RomPage: {
         const std::uint8_t count = std::uint8_t(part.size);
         const Link::View got = part.memory == Memory::ProgMem ? link_.RdProgMem(part.address, count)
                                                               : link_.RdRom(part.address, count);
@@ -91,6 +100,7 @@ class Transfer {
       case RegionKind::CoefWords:
       case RegionKind::ProgramTable:
         eachBlock(part, [&](quint16 addr, int at, int n) {
+          ++writesSent_;
           link_.WrBlock(addr, all.subspan(std::size_t(at), std::size_t(n)));
           requirePlain(link_, QStringLiteral("WrBlock %1").arg(where(part, addr)));
           progress_.advance(n);
@@ -102,9 +112,13 @@ class Transfer {
         else
           writeRomProgram(part, bytes);
         break;
+      case RegionKind::RomPage:
+        writeRomPage(part, bytes);
+        break;
       case RegionKind::PidCoefs:
       case RegionKind::SetTemperature:
       case RegionKind::Amplifier:
+        ++writesSent_;
         link_.WrRam(part.address, all);
         requireFramed(link_, QStringLiteral("WrRam %1").arg(where(part, part.address)));
         progress_.advance(part.size);
@@ -131,34 +145,55 @@ class Transfer {
   void writeProgMemProgram(const RegionLayout& part, const Bytes& bytes) {
     for (int stage = 1; stage <= kStageCount; ++stage) {
       const quint16 addr = stageProgMemAddress(part.program, stage);
+      ++writesSent_;
       link_.WrProgMem(addr, stageOf(bytes, stage));
       requireFramed(link_, QStringLiteral("WrProgMem %1").arg(where(part, addr)));
       progress_.advance(kStageBytes);
     }
   }
 
-  // The page comes into the RAM window, this program's half is replaced there,
-  // and the page is erased and written from the window.
+  // A version-1 program: the page comes into the RAM window, this program's
+  // half is replaced there, and the page is erased and written from the
+  // window, so the rest of the page stays as the controller held it.
   void writeRomProgram(const RegionLayout& part, const Bytes& bytes) {
     const quint16 page = progPageBase(part.program);
-    const QString pageText = QStringLiteral("page %1 (%2)").arg(hexAddress(page), part.name);
-    link_.RomPageCmd9(page);
-    requireFramed(link_, QStringLiteral("RomPageCmd9 ") + pageText);
+    pageCommand(&Link::RomPageCmd9, "RomPageCmd9", page, part);
     for (int stage = 1; stage <= kStageCount; ++stage) {
       const quint16 addr = stageRamAddress(part.program, stage);
       link_.WrRam(addr, stageOf(bytes, stage));
       requireFramed(link_, QStringLiteral("WrRam ram %1 (%2)").arg(hexAddress(addr), part.name));
       progress_.advance(kStageBytes);
     }
-    link_.RomPageCmd10(page);
-    requireFramed(link_, QStringLiteral("RomPageCmd10 ") + pageText);
-    link_.RomPageCmd11(page);
-    requireFramed(link_, QStringLiteral("RomPageCmd11 ") + pageText);
+    pageCommand(&Link::RomPageCmd10, "RomPageCmd10", page, part);
+    pageCommand(&Link::RomPageCmd11, "RomPageCmd11", page, part);
+  }
+
+  // A whole page: the same sequence with all 128 bytes of the window written,
+  // so nothing of the page comes from the controller's old contents.
+  void writeRomPage(const RegionLayout& part, const Bytes& bytes) {
+    const quint16 page = part.address;
+    pageCommand(&Link::RomPageCmd9, "RomPageCmd9", page, part);
+    link_.WrRam(ctl::ram::kRomPageWindow, bytes);
+    requireFramed(
+        link_,
+        QStringLiteral("WrRam ram %1 (%2)").arg(hexAddress(ctl::ram::kRomPageWindow), part.name));
+    progress_.advance(part.size);
+    pageCommand(&Link::RomPageCmd10, "RomPageCmd10", page, part);
+    pageCommand(&Link::RomPageCmd11, "RomPageCmd11", page, part);
+  }
+
+  // Page commands 10 (erase) and 11 change the ROM; 9 only fills the window.
+  void pageCommand(void (Link::*command)(quint16), const char* name, quint16 page,
+                   const RegionLayout& part) {
+    if (command != &Link::RomPageCmd9) ++writesSent_;
+    (link_.*command)(page);
+    requireFramed(link_, QStringLiteral("%1 page %2 (%3)").arg(name, hexAddress(page), part.name));
   }
 
   Link& link_;
   Progress& progress_;
   int ramReadsDone_ = 0;
+  int writesSent_ = 0;
 };
 
 }  // namespace
@@ -178,13 +213,14 @@ QString framedFailure(const Link& link, const QString& what) {
   return QString();
 }
 
-std::optional<Image> readImage(Link& link, Progress& progress, QString* failure) {
+std::optional<Image> readImage(Link& link, int version, Progress& progress, QString* failure) {
   Image image;
+  image.version = version;
   image.date = link.clock().localNow();
   image.port = link.deviceName();
   Transfer transfer(link, progress);
   try {
-    for (const RegionLayout& part : imageLayout()) image.regions.push_back(transfer.read(part));
+    for (const RegionLayout& part : image.layout()) image.regions.push_back(transfer.read(part));
   } catch (const ExchangeFailed& failed) {
     if (failure) *failure = failed.message;
     return std::nullopt;
@@ -192,21 +228,54 @@ std::optional<Image> readImage(Link& link, Progress& progress, QString* failure)
   return image;
 }
 
-bool writeImage(Link& link, const Image& image, Progress& progress, QString* failure) {
-  const std::vector<RegionLayout>& layout = imageLayout();
+RestoreReport restoreImage(Link& link, const Image& image, Progress& progress,
+                           const std::function<void(int region, RegionState)>& onRegion) {
+  const std::vector<RegionLayout>& layout = image.layout();
+  RestoreReport report;
+  report.states.assign(layout.size(), RegionState::NotWritten);
+  report.readBack.version = image.version;
+  report.readBack.date = link.clock().localNow();
+  report.readBack.port = link.deviceName();
+  report.readBack.regions.resize(layout.size());
   Transfer transfer(link, progress);
-  try {
-    for (std::size_t r = 0; r < layout.size(); ++r) transfer.write(layout[r], image.regions[r]);
-  } catch (const ExchangeFailed& failed) {
-    if (failure) *failure = failed.message;
-    return false;
+  for (std::size_t r = 0; r < layout.size(); ++r) {
+    RegionState& state = report.states[r];
+    const int writesBefore = transfer.writesSent();
+    try {
+      state = RegionState::PartlyWritten;
+      transfer.write(layout[r], image.regions[r]);
+      state = RegionState::WrittenUnread;
+      report.readBack.regions[r] = transfer.read(layout[r], false);
+      state = report.readBack.regions[r] == image.regions[r] ? RegionState::Verified
+                                                             : RegionState::Differs;
+    } catch (const ExchangeFailed& failed) {
+      report.failure = failed.message;
+      report.stoppedAt = int(r);
+      if (state == RegionState::PartlyWritten && transfer.writesSent() == writesBefore)
+        state = RegionState::NotWritten;
+    }
+    if (onRegion) onRegion(int(r), state);
+    if (report.stoppedAt >= 0) break;
   }
-  return true;
+  return report;
 }
 
 bool probeController(Link& link, QString* failure) {
   link.SyncCmd();
   const QString failed = plainFailure(link, QStringLiteral("SyncCmd"));
+  if (failed.isEmpty()) return true;
+  if (failure) *failure = failed;
+  return false;
+}
+
+bool lineFreeForImage(Link& link, QString* failure) {
+  if (!probeController(link, failure)) return false;
+  const std::uint8_t run = link.RdRam(ctl::ram::kRegisters + ctl::reg::kRun, 1).front();
+  QString failed = framedFailure(link, QStringLiteral("RdRam R5"));
+  if (failed.isEmpty() && (run & ctl::reg::kRunPidFrames))
+    failed = QStringLiteral(
+        "a heating run is on (R5 bit 2): the controller sends its PID frames on the line, "
+        "which would be taken for replies; stop the run first");
   if (failed.isEmpty()) return true;
   if (failure) *failure = failed;
   return false;

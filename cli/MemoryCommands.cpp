@@ -72,6 +72,12 @@ int writeRamCommand(CommandContext& ctx) {
     throw CliError{kExitUsage, QStringLiteral("%1 bytes are too many for one write (at most %2)")
                                    .arg(bytes.size())
                                    .arg(ctl::framed::kMaxWriteCount)};
+  // Past 0xFFFF the controller's address wraps to 0x0000, the registers: bytes
+  // nobody asked to put there.
+  if (address + int(bytes.size()) - 1 > 0xFFFF)
+    throw CliError{kExitUsage, QStringLiteral("%1 byte(s) from %2 run past 0xFFFF")
+                                   .arg(bytes.size())
+                                   .arg(hexAddress(address))};
   requireAnswer(ctx);
   Link& link = ctx.link();
   try {

@@ -43,15 +43,24 @@ void TextProgress::end() {
   drawn_ = false;
 }
 
+void TextProgress::clearLine() {
+  if (!terminal_ || !drawn_) return;
+  write_(QLatin1Char('\r') + QString(drawnWidth_, u' ') + QLatin1Char('\r'));
+  drawn_ = false;
+  drawnPercent_ = -1;
+}
+
 void TextProgress::drawBar() {
   const int percent = int(done_ * 100 / total_);
   const int filled = int(done_ * kBarWidth / total_);
   const QString bar = QString(filled, u'#') + QString(kBarWidth - filled, u'.');
   // Carriage return and the whole line again: the region text changes too.
-  write_(QStringLiteral("\r%1 [%2] %3% %4")
-             .arg(title_, bar)
-             .arg(percent, 3)
-             .arg(region_.left(kRegionWidth), -kRegionWidth));
+  const QString line = QStringLiteral("%1 [%2] %3% %4")
+                           .arg(title_, bar)
+                           .arg(percent, 3)
+                           .arg(region_.left(kRegionWidth), -kRegionWidth);
+  write_(QLatin1Char('\r') + line);
+  drawnWidth_ = int(line.size());
   drawnPercent_ = percent;
   drawn_ = true;
 }

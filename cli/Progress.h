@@ -16,6 +16,9 @@ class Progress {
   virtual void region(const QString& text) = 0;
   virtual void advance(qint64 units) = 0;
   virtual void end() = 0;
+  // Takes a bar off its line, so that a result line printed now (on stdout,
+  // maybe the same terminal) starts clean; the next advance draws it again.
+  virtual void clearLine() {}
 };
 
 class NoProgress : public Progress {
@@ -34,6 +37,7 @@ class TextProgress : public Progress {
   void region(const QString& text) override;
   void advance(qint64 units) override;
   void end() override;
+  void clearLine() override;
 
  private:
   void drawBar();
@@ -45,6 +49,7 @@ class TextProgress : public Progress {
   qint64 total_ = 0;
   qint64 done_ = 0;
   int drawnPercent_ = -1;
+  int drawnWidth_ = 0;
   bool drawn_ = false;
 };
 

@@ -1,13 +1,13 @@
 #include "cli/TraceDecode.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
 
 #include <algorithm>
 
 #include "cli/HexText.h"
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
+#include "link/TraceFormat.h"
 
 namespace calorix::cli {
 
@@ -23,93 +23,44 @@ QString hexList(const std::vector<std::uint8_t>& bytes, std::size_t from = 0,
 }
 
 bool isBlockRead(std::uint8_t code) {
-  return code == framed::kRdRam || code == framed::kRdProgMem || code == framed::kRdRom;
+  const framed::Command* cmd = framed::find(code);
+  return cmd && cmd->data == framed::Data::Returned;
 }
 
-bool isBlockWrite(std::uint8_t code) {
-  return code == framed::kWrRam || code == framed::kWrProgMem;
-}
-
-// ---- one line of the file ---------------------------------------------------
-
-struct Parsed {
-  enum Type { WriteOk, WriteFailed, Read, BytesLine, Text } type = Text;
-  QString stamp;  // empty for the lines written without one
-  std::uint8_t byte = 0;
-  bool hasLabel = false;
-  QString label;
+TraceRead readOf(const trace::TraceLine& line) {
   TraceRead read;
-  std::vector<std::uint8_t> bytes;
-  QString text;
-};
-
-std::uint8_t hexByte(const QString& text) {
-  return std::uint8_t(text.toUInt(nullptr, 16));
-}
-
-Parsed parseLine(const QString& line) {
-  static const QRegularExpression stamped(QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d:\\d\\d) (.*)$"));
-  static const QRegularExpression writeOk(
-      QString::fromUtf8("^WriteFile 1 код ([0-9A-F]{2}) записалось в буфер порта$"));
-  static const QRegularExpression writeFailed(
-      QString::fromUtf8("^WriteFile 1 код ([0-9A-F]{2}) ошибка 255 - не записалось в буфер порта"
-                        "(?: ошибка - неизвестная переменная (.*))?$"));
-  static const QRegularExpression read(
-      QString::fromUtf8("^ReadFile (\\d+) код из (\\d+) за время (\\d+:\\d+)  "
-                        "(?:Чтение выполнено |Ошибка чтения - мало данных)$"));
-  static const QRegularExpression bytesLine(QString::fromUtf8(
-      "^(?:1 код|[234] кода|первые 4 кода) ((?:[0-9A-F]{2})(?: [0-9A-F]{2}){0,3})$"));
-
-  Parsed p;
-  p.text = line;
-  const auto s = stamped.match(line);
-  if (!s.hasMatch()) return p;
-  p.stamp = s.captured(1);
-  const QString rest = s.captured(2);
-  if (const auto m = writeOk.match(rest); m.hasMatch()) {
-    p.type = Parsed::WriteOk;
-    p.byte = hexByte(m.captured(1));
-  } else if (const auto f = writeFailed.match(rest); f.hasMatch()) {
-    p.type = Parsed::WriteFailed;
-    p.byte = hexByte(f.captured(1));
-    p.hasLabel = f.capturedStart(2) >= 0;
-    p.label = f.captured(2);
-  } else if (const auto r = read.match(rest); r.hasMatch()) {
-    p.type = Parsed::Read;
-    p.read.stamp = p.stamp;
-    p.read.got = r.captured(1).toInt();
-    p.read.asked = r.captured(2).toInt();
-    p.read.duration = r.captured(3);
-  } else if (const auto b = bytesLine.match(rest); b.hasMatch()) {
-    p.type = Parsed::BytesLine;
-    for (const QString& h : b.captured(1).split(QLatin1Char(' '))) p.bytes.push_back(hexByte(h));
-  }
-  return p;
+  read.stamp = line.stamp;
+  read.asked = line.asked;
+  read.got = line.got;
+  read.duration = line.duration;
+  return read;
 }
 
 // ---- lines into commands ------------------------------------------------------
 
 class Decoder {
+  using Kind = trace::TraceLine::Kind;
+
  public:
-  void take(const QString& line) {
-    const Parsed p = parseLine(line);
+  void take(const QString& text) {
+    const trace::TraceLine line = trace::parseTraceLine(text);
     const bool labelPending = labelPending_;
     labelPending_ = false;
-    switch (p.type) {
-      case Parsed::WriteOk:
-        onWrite(p.stamp, p.byte);
+    switch (line.kind) {
+      case Kind::Write:
+        onWrite(line.stamp, line.byte);
         break;
-      case Parsed::WriteFailed:
-        onWriteFailed(p, labelPending);
+      case Kind::WriteFailed:
+        onWriteFailed(line, labelPending);
         break;
-      case Parsed::Read:
-        onRead(p.read);
+      case Kind::Read:
+        onRead(readOf(line));
         break;
-      case Parsed::BytesLine:
-        onBytes(p);
+      case Kind::Bytes:
+        onBytes(line);
         break;
-      case Parsed::Text:
-        keep(p.stamp, p.text);
+      case Kind::Other:
+        keep(line.stamp, line.text);
         break;
     }
   }
@@ -149,17 +100,19 @@ class Decoder {
     cur_->answers.emplace_back();
     const std::size_t n = cur_->sent.size();
     // The length byte counts every byte after the code.
-    if (n >= 2 && n == std::size_t(cur_->sent[1]) + 1) {
+    if (n >= 2 && n == std::size_t(cur_->sent[framed::kLengthAt]) + 1) {
       inTail_ = true;
-      const std::uint8_t code = cur_->sent[0];
-      if (isBlockRead(code) && n >= 5)
-        tailPlan_ = {1, 1, cur_->sent[4], 1};
-      else
-        tailPlan_ = {1, 1, 1};
+      if (isBlockRead(cur_->sent[0]) && n > framed::kCountAt) {
+        tailPlan_.assign(framed::kReadTailLeadBytes, 1);
+        tailPlan_.push_back(cur_->sent[framed::kCountAt]);
+        tailPlan_.insert(tailPlan_.end(), framed::kReadTailEndBytes, 1);
+      } else {
+        tailPlan_.assign(framed::kShortTailBytes, 1);
+      }
     }
   }
 
-  void onWriteFailed(const Parsed& p, bool labelPending) {
+  void onWriteFailed(const trace::TraceLine& p, bool labelPending) {
     // The second failure line names the label of the first.
     if (p.hasLabel && labelPending && !cur_ && lastFailed(p.byte)) {
       out_.back().failLabel = p.label;
@@ -212,7 +165,7 @@ class Decoder {
 
   // The bytes line of the last read; after a short read it comes once the
   // file has been broken off.
-  void onBytes(const Parsed& p) {
+  void onBytes(const trace::TraceLine& p) {
     TraceRead* read = lastRead();
     if (read && read->got > 0 && read->shown.empty()) {
       read->shown = p.bytes;
@@ -270,22 +223,25 @@ QString readText(const TraceRead& read) {
 
 QString parameters(const TraceEntry& e) {
   const auto& s = e.sent;
-  if (s.empty()) return QString();
-  const std::uint8_t code = s[0];
-  auto has = [&](std::size_t n) { return s.size() >= n; };
-  if (code == framed::kSetRegBits && has(5))
-    return QStringLiteral("R%1 or 0x%2 and 0x%3").arg(s[2]).arg(hex2(s[3]), hex2(s[4]));
-  if ((isBlockRead(code) || isBlockWrite(code)) && has(5)) {
-    QString text =
-        QStringLiteral("addr %1 count %2").arg(hexAddress(ctl::le16(&s[2]))).arg(int(s[4]));
-    if (isBlockWrite(code)) text += QStringLiteral(" data ") + hexList(s, 5, s[4]);
-    return text;
+  const framed::Command* cmd = s.empty() ? nullptr : framed::find(s[0]);
+  // The parameters are shown once all of them went out.
+  if (!cmd || s.size() < framed::kParamAt + std::size_t(framed::paramBytes(cmd->params)))
+    return QString();
+  const std::uint8_t* p = &s[framed::kParamAt];
+  switch (cmd->params) {
+    case framed::Params::RegisterMasks:
+      return QStringLiteral("R%1 or 0x%2 and 0x%3").arg(p[0]).arg(hex2(p[1]), hex2(p[2]));
+    case framed::Params::Key:
+      return QStringLiteral("key 0x%1").arg(hex2(p[0]));
+    case framed::Params::Page:
+      return QStringLiteral("page %1").arg(hexAddress(ctl::le16(p)));
+    case framed::Params::Block:
+      break;
   }
-  if (code == framed::kPanelKey && has(3)) return QStringLiteral("key 0x%1").arg(hex2(s[2]));
-  if ((code == framed::kRomPage9 || code == framed::kRomPage10 || code == framed::kRomPage11) &&
-      has(4))
-    return QStringLiteral("page %1").arg(hexAddress(ctl::le16(&s[2])));
-  return QString();
+  QString text = QStringLiteral("addr %1 count %2").arg(hexAddress(ctl::le16(p))).arg(int(p[2]));
+  if (cmd->data == framed::Data::Sent)
+    text += QStringLiteral(" data ") + hexList(s, framed::kDataAt, p[2]);
+  return text;
 }
 
 QJsonArray byteArray(const std::vector<std::uint8_t>& bytes) {
@@ -318,30 +274,9 @@ std::vector<TraceEntry> decodeTrace(const QStringList& lines) {
 }
 
 QString commandName(std::uint8_t code) {
-  switch (code) {
-    case framed::kSetRegBits:
-      return QStringLiteral("SetRegBits");
-    case framed::kWrRam:
-      return QStringLiteral("WrRam");
-    case framed::kRdRam:
-      return QStringLiteral("RdRam");
-    case framed::kWrProgMem:
-      return QStringLiteral("WrProgMem");
-    case framed::kRdProgMem:
-      return QStringLiteral("RdProgMem");
-    case framed::kPanelKey:
-      return QStringLiteral("SendPanelKey");
-    case framed::kRomPage9:
-      return QStringLiteral("RomPageCmd9");
-    case framed::kRomPage10:
-      return QStringLiteral("RomPageCmd10");
-    case framed::kRomPage11:
-      return QStringLiteral("RomPageCmd11");
-    case framed::kRdRom:
-      return QStringLiteral("RdRom");
-    default:
-      return QStringLiteral("0x") + hex2(code);
-  }
+  if (const framed::Command* cmd = framed::find(code))
+    return QString::fromLatin1(cmd->name.data(), qsizetype(cmd->name.size()));
+  return QStringLiteral("0x") + hex2(code);
 }
 
 QString entryText(const TraceEntry& e) {

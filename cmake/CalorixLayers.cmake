@@ -5,10 +5,12 @@
 #   link  -> core, link
 #   sim   -> core, sim
 #   plot  -> core, plot                         (trend data, log readers, export; no widget)
+#   tuning -> core, plot, tuning                (identification and tuning; no widget)
 #   ui    -> core, link, plot, ui               (the window kit)
 #   <window folder> -> core, link, plot, ui, itself (panel, programs, pid, tools, trend)
 #   app   -> core, link, plot, ui, the window folders, app; sim only from app/main.cpp
-#   cli   -> core, link, plot, cli
+#   cli   -> core, link, plot, tuning, cli
+#   tools -> the window base, tools, tuning
 #   tests/, bench/, fuzz/ -> anything
 #
 # The rules form no cycle: every folder uses only folders above it in this list.
@@ -18,7 +20,8 @@ set(CALORIX_LAYERS_link core link)
 set(CALORIX_LAYERS_sim core sim)
 set(CALORIX_LAYERS_plot core plot)
 set(CALORIX_LAYERS_ui core link plot ui)
-set(CALORIX_LAYERS_cli core link plot cli)
+set(CALORIX_LAYERS_tuning core plot tuning)
+set(CALORIX_LAYERS_cli core link plot tuning cli)
 set(CALORIX_WINDOW_BASE core link plot ui)
 
 # Adds a build step to target that checks the includes of folder; the target

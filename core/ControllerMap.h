@@ -8,6 +8,8 @@
 // Multi-byte values in controller memory are little-endian (core/ByteCodec.h).
 #include <cstdint>
 
+#include "core/FramedCommandTable.h"
+
 namespace calorix::ctl {
 
 using Addr = std::uint16_t;
@@ -171,31 +173,7 @@ inline constexpr std::uint8_t kPB = 0x20;        // "P/B": starts and ends the t
 }  // namespace plainKey
 
 // ---- framed traced commands --------------------------------------------------
-namespace framed {
-inline constexpr std::uint8_t kSetRegBits = 0x01;
-inline constexpr std::uint8_t kWrRam = 0x04;
-inline constexpr std::uint8_t kRdRam = 0x05;
-inline constexpr std::uint8_t kWrProgMem = 0x06;
-inline constexpr std::uint8_t kRdProgMem = 0x07;
-inline constexpr std::uint8_t kPanelKey = 0x08;
-inline constexpr std::uint8_t kRomPage9 = 0x09;   // page into the RAM window
-inline constexpr std::uint8_t kRomPage10 = 0x0A;  // erase the page
-inline constexpr std::uint8_t kRomPage11 = 0x0B;  // the RAM window into the page
-inline constexpr std::uint8_t kRdRom = 0x0C;
-inline constexpr std::uint8_t kEnd = 0x80;
-// The length byte counts the frame after the code; count + 5 must fit in it.
-inline constexpr int kMaxWriteCount = 250;
-// Reply bytes after the end byte: three for a command without data; two,
-// the data and one for a block read.
-inline constexpr int kShortTailBytes = 3;
-inline constexpr int kReadTailLeadBytes = 2;
-// Length bytes of the fixed-size frames, and what a block write adds to its count.
-inline constexpr std::uint8_t kRegBitsLength = 5;
-inline constexpr std::uint8_t kBlockReadLength = 5;  // RdRam, RdProgMem, RdRom
-inline constexpr std::uint8_t kPanelKeyLength = 3;
-inline constexpr std::uint8_t kRomPageLength = 4;
-inline constexpr std::uint8_t kWriteLengthOverCount = 5;  // WrRam, WrProgMem: count + 5
-}  // namespace framed
+// Their codes, frame layout and reply lengths: core/FramedCommandTable.h.
 
 // Key codes of the framed key command (front-panel keys and the encoder).
 namespace panelKey {

@@ -6,6 +6,7 @@
 #include "core/Abort.h"
 #include "core/ByteCodec.h"
 #include "core/ControllerMap.h"
+#include "link/TraceFormat.h"
 
 namespace calorix {
 
@@ -20,12 +21,6 @@ constexpr qint64 kBreakReadMs = 10000;
 const QString kNoLabel;
 const QString kBuffer = QStringLiteral("Buffer");
 const QString kBuffer1 = QStringLiteral("Buffer1");
-
-// The length byte counts everything after the code: the parameters, the data,
-// the length byte and the end byte.
-std::uint8_t frameLength(std::size_t params, std::size_t dataCount) {
-  return std::uint8_t(params + dataCount + 2);
-}
 
 void checkWriteCount(std::size_t count) {
   if (count > std::size_t(framed::kMaxWriteCount))
@@ -90,17 +85,13 @@ bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool read
 
 bool FramedCommands::commandUnheard(std::uint8_t code) {
   if (transport_.TransferDone() > 0) return false;
-  trace_.WriteNote(QString::fromUtf8("Нет ответа на код команды %1: кадр не отправлен")
-                       .arg(uint(code), 2, 16, QLatin1Char('0'))
-                       .toUpper());
+  trace_.WriteNote(trace::unheardNote(code));
   return true;
 }
 
-bool FramedCommands::sendFrame(std::uint8_t code, std::initializer_list<FrameByte> params,
-                               const QString& endLabel, std::size_t dataCount) {
-  if (!sendByte(code, kNoLabel, true)) return false;
-  if (commandUnheard(code)) return false;
-  if (!sendByte(frameLength(params.size(), dataCount), kNoLabel, true)) return false;
+// The parameters, the data from WriteBuf and the end byte, after the length byte.
+bool FramedCommands::sendRest(std::span<const FrameByte> params, const QString& endLabel,
+                              std::size_t dataCount) {
   for (const FrameByte& p : params)
     if (!sendByte(p.byte, p.label, true)) return false;
   for (std::size_t i = 0; i < dataCount; ++i)
@@ -108,51 +99,62 @@ bool FramedCommands::sendFrame(std::uint8_t code, std::initializer_list<FrameByt
   return sendByte(framed::kEnd, endLabel, false);
 }
 
-// The tail after the end byte of a command that returns no data.
-void FramedCommands::readShortTail(const QString& lastLabel) {
-  for (int i = 0; i < framed::kShortTailBytes; ++i)
-    TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
+// The reply after the end byte. A block read's data goes into ReadBuf, count
+// bytes of the frame buffer whatever arrived.
+void FramedCommands::readReply(const framed::Command& cmd, std::uint8_t count,
+                               const QString& lastLabel) {
+  bool whole = true;
+  if (cmd.data == framed::Data::Returned) {
+    for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
+    whole = TracedRead(count, kNoLabel).size() == count;
+    std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
+    TracedRead(1, lastLabel);
+  } else {
+    for (int i = 0; i < framed::kShortTailBytes; ++i)
+      TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
+  }
   noteAnswer();
+  // Data that stopped short and came on later would pass for the closing byte:
+  // ReadBuf then holds old bytes behind the ones that came.
+  answered_ = answered_ && whole;
 }
 
-// The tail of a block read: two single bytes, the data in one read, one byte.
-// ReadBuf takes count bytes of the frame buffer whatever arrived.
-void FramedCommands::readBlockTail(std::uint8_t count) {
-  for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
-  TracedRead(count, kNoLabel);
-  std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
-  TracedRead(1, kBuffer1);
-  noteAnswer();
-}
-
-void FramedCommands::command(const std::function<void()>& run) {
+void FramedCommands::send(std::uint8_t code, std::initializer_list<FrameByte> params,
+                          const QString& endLabel, const QString& lastLabel,
+                          std::span<const std::uint8_t> data) {
+  const framed::Command& cmd = framed::command(code);
+  Q_ASSERT(params.size() == std::size_t(framed::paramBytes(cmd.params)));
+  // A block command's count is its last parameter.
+  const std::uint8_t count = cmd.params == framed::Params::Block
+                                 ? params.begin()[framed::kCountAt - framed::kParamAt].byte
+                                 : 0;
   answered_ = false;
-  trace_.tracedCommand(run);
+  trace_.tracedCommand([&] {
+    if (cmd.data == framed::Data::Sent) {
+      checkWriteCount(data.size());
+      // The bytes may be WriteBuf itself.
+      if (!data.empty()) std::memmove(writeBuf_.data(), data.data(), data.size());
+    }
+    if (!sendByte(code, kNoLabel, true) || commandUnheard(code)) return;
+    if (!sendByte(std::uint8_t(cmd.length(count)), kNoLabel, true)) return;
+    if (sendRest(params, endLabel, cmd.data == framed::Data::Sent ? count : 0))
+      readReply(cmd, count, lastLabel);
+  });
 }
 
 // ---- commands -----------------------------------------------------------------
 
 void FramedCommands::SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {
-  command([&] {
-    if (sendFrame(framed::kSetRegBits, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}},
-                  kBuffer))
-      readShortTail(kBuffer1);
-  });
+  send(framed::kSetRegBits, {{reg, kNoLabel}, {orMask, kBuffer}, {andMask, kNoLabel}}, kBuffer,
+       kBuffer1);
 }
 
 void FramedCommands::writeBlock(std::uint8_t code, quint16 addr,
                                 std::span<const std::uint8_t> bytes) {
-  command([&] {
-    checkWriteCount(bytes.size());
-    // The bytes may be WriteBuf itself.
-    if (!bytes.empty()) std::memmove(writeBuf_.data(), bytes.data(), bytes.size());
-    const auto count = std::uint8_t(bytes.size());
-    if (sendFrame(
-            code,
-            {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kNoLabel}, {count, kNoLabel}},
-            kNoLabel, count))
-      readShortTail(kNoLabel);
-  });
+  // The count goes out as one byte; send() refuses a longer block first.
+  const auto count = std::uint8_t(bytes.size());
+  send(code, {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kNoLabel}, {count, kNoLabel}},
+       kNoLabel, kNoLabel, bytes);
 }
 
 void FramedCommands::WrRam(quint16 addr, std::span<const std::uint8_t> bytes) {
@@ -164,8 +166,10 @@ void FramedCommands::WrProgMem(quint16 addr, std::span<const std::uint8_t> bytes
 }
 
 std::span<const std::uint8_t> FramedCommands::RdRam(quint16 addr, std::uint8_t count) {
-  command([&] {
-    if (!sendByte(framed::kRdRam, kNoLabel, false)) {
+  const framed::Command& cmd = framed::command(framed::kRdRam);
+  answered_ = false;
+  trace_.tracedCommand([&] {
+    if (!sendByte(cmd.code, kNoLabel, false)) {
       // The failed write's line once more, as the panel read-out expects to see it.
       trace_.WriteProtocol(trace_.ProtocolLine());
       return;
@@ -173,27 +177,19 @@ std::span<const std::uint8_t> FramedCommands::RdRam(quint16 addr, std::uint8_t c
     TracedRead(1, kNoLabel);
     // Once the link has broken, every RdRam of the run stops after the command byte.
     if (state_.FlagLinkBreak == 1) return;
-    if (commandUnheard(framed::kRdRam)) return;
+    if (commandUnheard(cmd.code)) return;
+    if (!sendByte(std::uint8_t(cmd.length()), kNoLabel, true)) return;
     const FrameByte params[] = {
         {ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}};
-    if (!sendByte(frameLength(std::size(params), 0), kNoLabel, true)) return;
-    for (const FrameByte& p : params)
-      if (!sendByte(p.byte, p.label, true)) return;
-    if (!sendByte(framed::kEnd, kBuffer, false)) return;
-    readBlockTail(count);
+    if (sendRest(params, kBuffer)) readReply(cmd, count, kBuffer1);
   });
   return std::span<const std::uint8_t>(readBuf_).first(count);
 }
 
 std::span<const std::uint8_t> FramedCommands::readBlock(std::uint8_t code, quint16 addr,
                                                         std::uint8_t count) {
-  command([&] {
-    if (sendFrame(
-            code,
-            {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}},
-            kBuffer))
-      readBlockTail(count);
-  });
+  send(code, {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}, {count, kNoLabel}},
+       kBuffer, kBuffer1);
   return std::span<const std::uint8_t>(readBuf_).first(count);
 }
 
@@ -206,16 +202,11 @@ std::span<const std::uint8_t> FramedCommands::RdRom(quint16 addr, std::uint8_t c
 }
 
 void FramedCommands::SendPanelKey(std::uint8_t code) {
-  command([&] {
-    if (sendFrame(framed::kPanelKey, {{code, kNoLabel}}, kNoLabel)) readShortTail(kNoLabel);
-  });
+  send(framed::kPanelKey, {{code, kNoLabel}}, kNoLabel, kNoLabel);
 }
 
 void FramedCommands::romPageCmd(std::uint8_t code, quint16 addr) {
-  command([&] {
-    if (sendFrame(code, {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}}, kBuffer))
-      readShortTail(kBuffer1);
-  });
+  send(code, {{ctl::lowByte(addr), kNoLabel}, {ctl::highByte(addr), kBuffer}}, kBuffer, kBuffer1);
 }
 
 void FramedCommands::RomPageCmd9(quint16 addr) {

@@ -13,11 +13,11 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <span>
 
 #include "core/Clock.h"
+#include "core/FramedCommandTable.h"
 #include "link/LinkState.h"
 #include "link/TraceFiles.h"
 #include "link/Transport.h"
@@ -58,8 +58,9 @@ class FramedCommands {
   // not traced. The label is not used.
   std::span<const std::uint8_t> TracedRead(std::uint32_t count, const QString& label);
 
-  // Every byte of the last command went out and its last reply byte came
-  // back. RdPidFrame sends nothing and leaves it as it was.
+  // Every byte of the last command went out, a block read's data came whole,
+  // and its last reply byte came back. RdPidFrame sends nothing and leaves it
+  // as it was.
   bool lastAnswered() const { return answered_; }
 
   const Buffer& FrameBuf() const { return frameBuf_; }
@@ -74,17 +75,21 @@ class FramedCommands {
   };
   // One frame byte and, unless it is the end byte, its one-byte answer.
   bool sendByte(std::uint8_t byte, const QString& label, bool readReply);
-  // The whole frame: code, length, parameters, data from WriteBuf, end byte.
-  bool sendFrame(std::uint8_t code, std::initializer_list<FrameByte> params,
-                 const QString& endLabel, std::size_t dataCount = 0);
+  // A whole command of the table: code, length, parameters, the data (a block
+  // write's, from `data` through WriteBuf), end byte, then the reply. endLabel
+  // goes with the end byte, lastLabel with the reply's last read.
+  void send(std::uint8_t code, std::initializer_list<FrameByte> params, const QString& endLabel,
+            const QString& lastLabel, std::span<const std::uint8_t> data = {});
+  // The parameters, dataCount bytes of WriteBuf and the end byte.
+  bool sendRest(std::span<const FrameByte> params, const QString& endLabel,
+                std::size_t dataCount = 0);
   // The command byte just sent brought no reply at all: the controller is not
   // listening, and the rest of the frame would reach it as bytes of their own
   // (each taken for a command). Notes it in the trace and says so.
   bool commandUnheard(std::uint8_t code);
-  void readShortTail(const QString& lastLabel);
-  void readBlockTail(std::uint8_t count);
+  // The reads after the end byte, as the table gives them for the command.
+  void readReply(const ctl::framed::Command& cmd, std::uint8_t count, const QString& lastLabel);
   void noteAnswer() { answered_ = transport_.TransferDone() > 0; }
-  void command(const std::function<void()>& run);
   void writeBlock(std::uint8_t code, quint16 addr, std::span<const std::uint8_t> bytes);
   std::span<const std::uint8_t> readBlock(std::uint8_t code, quint16 addr, std::uint8_t count);
   void romPageCmd(std::uint8_t code, quint16 addr);

@@ -13,11 +13,13 @@
 //    bytes), RdBlock(count, addr) -> view of the count bytes of BlockBuf,
 //    SendKeyCode, SendRamOutKey. They leave status(): 0 done, 1 no answer,
 //    2 refused, 254 unexpected reply, 255 port write failed.
-//  - Framed traced commands: SetRegBits, WrRam / WrProgMem(addr, bytes),
+//  - Framed traced commands (their frames: core/FramedCommandTable.h):
+//    SetRegBits, WrRam / WrProgMem(addr, bytes),
 //    RdRam / RdProgMem / RdRom(addr, count) -> view of ReadBuf[0..count),
 //    SendPanelKey, RomPageCmd9/10/11, RdPidFrame (fills RamMirror()). Their
 //    status() is 0 or 255 only; lastFramedAnswered() tells whether the last
-//    one went out in full and the controller's closing reply byte came back.
+//    one went out in full, a block read's data came whole, and the
+//    controller's closing reply byte came back.
 //    FlagLinkBreak() is 1 once the line has broken; RdRam then stops early.
 //  - Raw port: WrRawByte (one byte outside any command; status 0 or 255),
 //    RdRaw(count) -> view of what arrived (status untouched),

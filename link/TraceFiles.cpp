@@ -7,11 +7,11 @@
 #include <QFileInfo>
 #include <QTime>
 
-#include <algorithm>
 #include <utility>
 
 #include "core/Abort.h"
 #include "core/Cp1251.h"
+#include "link/TraceFormat.h"
 
 namespace calorix {
 
@@ -23,24 +23,8 @@ constexpr qint64 kRollSize = 1000000;
 // Names tried for files started within the same second.
 constexpr int kMaxSameSecond = 9999;
 
-// Stamps and hex bytes are made for every trace line: built from characters,
-// not through QString::arg.
-void putTwoDigits(char* at, int v) {
-  at[0] = char('0' + v / 10 % 10);
-  at[1] = char('0' + v % 10);
-}
-
 QString twoDigits(int v) {
-  if (v < 0 || v > 99) return QString::number(v);
-  char s[2];
-  putTwoDigits(s, v);
-  return QString::fromLatin1(s, 2);
-}
-
-QString hex2(std::uint8_t b) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const char s[2] = {kHex[b >> 4], kHex[b & 0x0F]};
-  return QString::fromLatin1(s, 2);
+  return QString::number(v).rightJustified(2, QLatin1Char('0'));
 }
 
 QString nativePath(const QString& path) {
@@ -54,28 +38,6 @@ AbortAction writeError(const QFile& file) {
 
 QString createError(const QString& path) {
   return QString::fromUtf8("Не удалось создать файл %1").arg(nativePath(path));
-}
-
-// Seconds, ":", milliseconds: "00:05", "00:15", "01:150".
-QString durationText(qint64 ms) {
-  const qint64 msPart = ms % 1000;
-  const QString msText = msPart < 10 ? twoDigits(int(msPart)) : QString::number(msPart);
-  return twoDigits(int(ms / 1000)) + QLatin1Char(':') + msText;
-}
-
-// The received bytes as the protocol's second line shows them.
-QString bytesLine(std::span<const std::uint8_t> bytes) {
-  const std::size_t n = bytes.size();
-  QString head;
-  if (n == 1)
-    head = QString::fromUtf8("1 код ");
-  else if (n <= 4)
-    head = QString::fromUtf8("%1 кода ").arg(uint(n));
-  else
-    head = QString::fromUtf8("первые 4 кода ");
-  QStringList hex;
-  for (std::uint8_t b : bytes.first(std::min<std::size_t>(n, 4))) hex << hex2(b);
-  return head + hex.join(QLatin1Char(' '));
 }
 
 }  // namespace
@@ -181,7 +143,7 @@ void TraceFiles::OpenProtocol() {
   if (!startLogFile(protocolFile_, path)) return failProtocol(createError(path));
   tracingStopped_ = false;
   protocolSize_ = 0;
-  appendLine(protocolFile_, QString::fromUtf8("Данные работы RS485   "));
+  appendLine(protocolFile_, trace::firstLine());
 }
 
 void TraceFiles::resumeTracing() {
@@ -229,23 +191,13 @@ void TraceFiles::WriteDataLine(const std::array<QString, 8>& fields) {
 // ---- stamps ---------------------------------------------------------------
 
 void TraceFiles::MakeFileStamp() {
-  const QTime t = clock_.localNow().time();
-  fileStamp_ = twoDigits(t.hour()) + QLatin1Char('_') + twoDigits(t.minute()) + QLatin1Char('_') +
-               twoDigits(t.second());
+  fileStamp_ = trace::fileStamp(clock_.localNow().time());
 }
 
 void TraceFiles::MakeTimeStamps() {
-  const QTime t = clock_.localNow().time();
-  // "HH:MM:SS:hh ": hundredths from the milliseconds, 7 -> 07, 45 -> 45, 456 -> 45.
-  char s[12] = {0, 0, ':', 0, 0, ':', 0, 0, ':', 0, 0, ' '};
-  putTwoDigits(s, t.hour());
-  putTwoDigits(s + 3, t.minute());
-  putTwoDigits(s + 6, t.second());
-  const int ms = t.msec();
-  putTwoDigits(s + 9, ms < 100 ? ms : ms / 10);
-  protStamp_ = QString::fromLatin1(s, 12);
-  s[8] = ' ';
-  lineStamp_ = QString::fromLatin1(s, 9);
+  trace::Stamps stamps = trace::stampsAt(clock_.localNow().time());
+  protStamp_ = std::move(stamps.prot);
+  lineStamp_ = std::move(stamps.line);
 }
 
 // ---- protocol lines -------------------------------------------------------
@@ -254,10 +206,10 @@ void TraceFiles::WriteProtocol(const QString& text) {
   // A protocol file that could not be created has been reported already.
   if (!settings_.protocolOn || !protocolFile_.isOpen()) return;
   if (protocolSize_ / kRollBlock * kRollBlock >= kRollSize) {
-    appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
+    appendLine(protocolFile_, trace::breakOffLine());
     OpenProtocol();
     if (!protocolFile_.isOpen()) return;
-    appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола"));
+    appendLine(protocolFile_, trace::continuedLine());
   }
   MakeTimeStamps();
   appendLine(protocolFile_, protStamp_ + text);
@@ -274,11 +226,9 @@ void TraceFiles::breakOffAfterError() {
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
   if (protocolEnded_ || tracingStopped_ || protocolDir_.isEmpty()) return;
-  if (protocolFile_.isOpen())
-    appendLine(protocolFile_, QString::fromUtf8("Разрыв файла протокола"));
+  if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::breakOffLine());
   OpenProtocol();
-  if (protocolFile_.isOpen())
-    appendLine(protocolFile_, QString::fromUtf8("Продолжение файла протокола после ошибки"));
+  if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::continuedAfterErrorLine());
 }
 
 void TraceFiles::WriteNote(const QString& text) {
@@ -287,36 +237,24 @@ void TraceFiles::WriteNote(const QString& text) {
 }
 
 void TraceFiles::traceWrite(std::uint8_t byte, bool written, const QString& label) {
-  static const QString kWriteHead = QString::fromUtf8("WriteFile 1 код ");
-  static const QString kWritten = QString::fromUtf8(" записалось в буфер порта");
-  protocolLine_ = kWriteHead + hex2(byte);
   if (written) {
-    protocolLine_ += kWritten;
+    protocolLine_ = trace::writeLine(byte);
     WriteProtocol(protocolLine_);
     return;
   }
-  protocolLine_ += QString::fromUtf8(" ошибка 255 - не записалось в буфер порта");
+  protocolLine_ = trace::writeFailedLine(byte);
   WriteProtocol(protocolLine_);
-  protocolLine_ += QString::fromUtf8(" ошибка - неизвестная переменная ") + label;
+  protocolLine_ = trace::writeFailedLabelLine(byte, label);
   WriteProtocol(protocolLine_);
   breakOffAfterError();
 }
 
 void TraceFiles::traceRead(std::uint32_t asked, std::span<const std::uint8_t> got, qint64 tookMs) {
-  static const QString kReadHead = QString::fromUtf8("ReadFile %1 код из %2 за время ");
-  static const QString kReadDone = QString::fromUtf8(" Чтение выполнено ");
-  protocolLine_ =
-      kReadHead.arg(uint(got.size())).arg(asked) + durationText(tookMs) + QLatin1Char(' ');
-  if (got.size() < asked) {
-    protocolLine_ += QString::fromUtf8(" Ошибка чтения - мало данных");
-    WriteProtocol(protocolLine_);
-    breakOffAfterError();
-  } else {
-    protocolLine_ += kReadDone;
-    WriteProtocol(protocolLine_);
-  }
+  protocolLine_ = trace::readLine(asked, std::uint32_t(got.size()), tookMs);
+  WriteProtocol(protocolLine_);
+  if (got.size() < asked) breakOffAfterError();
   if (!got.empty()) {
-    protocolLine_ = bytesLine(got);
+    protocolLine_ = trace::bytesLine(got);
     WriteProtocol(protocolLine_);
   }
 }

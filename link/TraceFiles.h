@@ -2,8 +2,9 @@
 // The exchange trace (protocol file) and the data log: the dated directories,
 // file names from the time of day, the stamps, WriteProtocol with its roll-over
 // and the break-off after an error, and the lines that every traced transfer
-// leaves. Both files are Windows-1251 with CR LF. It touches no port: the
-// framed layer moves the bytes and hands the outcome here.
+// leaves, as link/TraceFormat words them. Both files are Windows-1251 with
+// CR LF. It touches no port: the framed layer moves the bytes and hands the
+// outcome here.
 //
 // A file that cannot be created or written throws AbortAction, which ends the
 // action in progress, and is closed at once: a data log then takes no more

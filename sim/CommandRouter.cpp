@@ -11,11 +11,8 @@ bool isKeyCode(std::uint8_t b) {
   return b == plainKey::kIncrease || b == plainKey::kDecrease || b == plainKey::kStage ||
          b == plainKey::kBack || b == plainKey::kTTN || b == plainKey::kPB;
 }
-bool isFramedCode(std::uint8_t b) {
-  return b == framed::kSetRegBits || (b >= framed::kWrRam && b <= framed::kRdRom);
-}
 bool isKnownCode(std::uint8_t b) {
-  return isKeyCode(b) || isFramedCode(b) || b == plain::kSync || b == plain::kWrByte ||
+  return isKeyCode(b) || framed::find(b) || b == plain::kSync || b == plain::kWrByte ||
          b == plain::kRdByte;
 }
 // Key codes that act at once: no command shares them.
@@ -107,50 +104,45 @@ void CommandRouter::start(std::uint8_t b, qint64 at) {
 
 bool CommandRouter::proceed(std::uint8_t b, qint64 at) {
   bytes_.push_back(b);
-  bool answered = false;
-  switch (mode_) {
-    case Mode::Undecided:
-      answered = decide(at);
-      break;
-    case Mode::Framed:
-      answered = framed_.frameByte(bytes_, at);
-      break;
-    case Mode::PlainRead:
-      answered = plain_.readByte(bytes_, at);
-      break;
-    case Mode::PlainWrite:
-      answered = plain_.writeByte(bytes_, at);
-      break;
-    case Mode::PlainBlock:
-      answered = plain_.block(bytes_, at);
-      break;
-    case Mode::Idle:
-      break;
-  }
+  const bool answered = handOn(at);
   if (answered) reset();
   return answered;
 }
 
+bool CommandRouter::handOn(qint64 at) {
+  switch (mode_) {
+    case Mode::Undecided:
+      return decide(at);
+    case Mode::Framed:
+      return framed_.frameByte(bytes_, at);
+    case Mode::PlainRead:
+      return plain_.readByte(bytes_, at);
+    case Mode::PlainWrite:
+      return plain_.writeByte(bytes_, at);
+    case Mode::PlainBlock:
+      return plain_.block(bytes_, at);
+    case Mode::Idle:
+      break;
+  }
+  return false;
+}
+
 // The second byte after an ambiguous code settles what the code was.
 bool CommandRouter::decide(qint64 at) {
-  const qint64 gap = at - codeAt_;
   plain_.breakRamSwitch();
   switch (code_) {
     case plain::kWrBlock:
     case plain::kRdBlock:
-      if (gap < options_.plainPauseMs) {
-        mode_ = Mode::Framed;
-        return framed_.frameByte(bytes_, at);
-      }
-      mode_ = Mode::PlainBlock;
-      return plain_.block(bytes_, at);
+      mode_ = at - codeAt_ < options_.plainPauseMs ? Mode::Framed : Mode::PlainBlock;
+      break;
     case plain::kWrByte:
       mode_ = Mode::PlainWrite;
-      return plain_.writeByte(bytes_, at);
+      break;
     default:  // SetRegBits, the panel key command
       mode_ = Mode::Framed;
-      return framed_.frameByte(bytes_, at);
+      break;
   }
+  return handOn(at);
 }
 
 }  // namespace calorix::sim

@@ -58,6 +58,8 @@ class CommandRouter {
   bool keyCapablePending() const;
   void start(std::uint8_t b, qint64 at);
   bool proceed(std::uint8_t b, qint64 at);
+  // The command's bytes so far to the layer its mode names; true once answered.
+  bool handOn(qint64 at);
   bool decide(qint64 at);
   void reset();
 

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "sim/Firmware.h"
@@ -28,6 +29,8 @@ class FramedCommands {
  private:
   bool wellFormed(const std::vector<std::uint8_t>& bytes) const;
   void execute(const std::vector<std::uint8_t>& bytes, qint64 at);
+  // The memory a block command reads or writes.
+  std::span<std::uint8_t> blockMemory(std::uint8_t code);
   void putTail(qint64 at);
   void putReadTail(const std::vector<std::uint8_t>& data, qint64 at);
 

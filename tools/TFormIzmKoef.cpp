@@ -1,5 +1,6 @@
 #include "tools/TFormIzmKoef.h"
 
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "core/ControllerMap.h"
 #include "core/Parse.h"
 #include "link/Action.h"
+#include "tools/TuneWindow.h"
 #include "ui/Designed.h"
 
 namespace calorix {
@@ -136,6 +138,25 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
           [this] { runAction(ctx_.link, ctx_.messages, [&] { readPidGroup(); }); });
   connect(write, &QPushButton::clicked, this,
           [this] { runAction(ctx_.link, ctx_.messages, [&] { writePidGroup(); }); });
+
+  // The tuning assistant, below the designed groups: it reads logs and fills
+  // the fields of group 4 on request; it never exchanges with the controller.
+  auto* tune =
+      designed(new QPushButton(QString::fromUtf8("Подбор по журналам..."), this), "ButtonPodbor");
+  layout->addWidget(tune, 0, Qt::AlignLeft);
+  chooseLogs_ = [](QWidget* owner) {
+    return QFileDialog::getOpenFileNames(owner, QString::fromUtf8("Журналы данных для подбора"),
+                                         QString(),
+                                         QString::fromUtf8("Журналы (*.txt);;Все файлы (*)"));
+  };
+  connect(tune, &QPushButton::clicked, this, [this] {
+    const QStringList paths = chooseLogs_(this);
+    if (paths.isEmpty()) return;
+    if (!tune_) tune_ = new TuneWindow(pid_, this);
+    tune_->show();
+    tune_->raise();
+    tune_->tuneLogs(paths);
+  });
 }
 
 qint32 TFormIzmKoef::blockRaw() const {

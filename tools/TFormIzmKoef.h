@@ -5,7 +5,10 @@
 // group with the plain block commands.
 #include <QWidget>
 
+#include <QStringList>
+
 #include <array>
+#include <functional>
 #include <span>
 
 #include "tools/CoefCodec.h"
@@ -20,6 +23,11 @@ class TFormIzmKoef : public QWidget {
   Q_OBJECT
  public:
   explicit TFormIzmKoef(WindowContext& context, QWidget* parent = nullptr);
+
+  // The tuning assistant ("Подбор по журналам..."): which logs it reads. A
+  // file dialog unless a test hands in its own choice.
+  using LogChooser = std::function<QStringList(QWidget* parent)>;
+  void setLogChooser(LogChooser chooser) { chooseLogs_ = std::move(chooser); }
 
  private:
   void readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
@@ -38,6 +46,8 @@ class TFormIzmKoef : public QWidget {
   std::array<QLineEdit*, 4> thermo_{};
   std::array<QLineEdit*, 12> pid_{};
   std::array<QProgressBar*, 4> bars_{};
+  LogChooser chooseLogs_;
+  class TuneWindow* tune_ = nullptr;
 };
 
 }  // namespace calorix

@@ -90,6 +90,8 @@ class CliRig {
     fill(m.progMem);
     fill(m.rom);
     fill(m.ram);
+    // At rest: no run has the controller send its PID frames.
+    m.reg(ctl::reg::kRun) &= std::uint8_t(~ctl::reg::kRunPidFrames);
   }
 
   QTemporaryDir dir;

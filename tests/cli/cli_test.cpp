@@ -36,6 +36,7 @@ TEST(CliLine, UnusableLinesAreRefusedWithOneLineAndNothingSent) {
       {{"write-ram", "0", "-1"}, "BYTE -1 is outside 0..255"},
       {{"write-ram", "0", "12a"}, "'12a' is not a valid integer value"},
       {tooMany, "251 bytes are too many for one write (at most 250)"},
+      {{"write-ram", "0xFFFF", "1", "2"}, "2 byte(s) from 0xFFFF run past 0xFFFF"},
   };
   for (const auto& c : cases) {
     CliRig rig;

@@ -4,10 +4,12 @@
 
 #include <ostream>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
 #include "core/Abort.h"
+#include "core/FramedCommandTable.h"
 #include "link/Link.h"
 #include "tests/link/UnitRig.h"
 #include "tests/support/LinkHarness.h"
@@ -79,37 +81,46 @@ TEST_P(FrameLayout, GoesOutByteForByteAndEndsDone) {
   EXPECT_TRUE(trace().filter(QString::fromUtf8("мало данных")).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, FrameLayout,
-    ::testing::Values(
-        FrameCase{"SetRegBits",
-                  [](Link& l) { l.SetRegBits(5, 0x04, 0xFF); },
-                  {0x01, 0x05, 0x05, 0x04, 0xFF, 0x80}},
-        FrameCase{"WrRam",
-                  [](Link& l) {
-                    l.WrRam(0x00DC, Bytes{0xD0, 0xD1});
-                  },
-                  {0x04, 0x07, 0xDC, 0x00, 0x02, 0xD0, 0xD1, 0x80}},
-        FrameCase{
-            "RdRam", [](Link& l) { l.RdRam(0x0060, 16); }, {0x05, 0x05, 0x60, 0x00, 0x10, 0x80}},
-        FrameCase{"WrProgMem",
-                  [](Link& l) { l.WrProgMem(0x003C, Bytes{0xD0}); },
-                  {0x06, 0x06, 0x3C, 0x00, 0x01, 0xD0, 0x80}},
-        FrameCase{"RdProgMem",
-                  [](Link& l) { l.RdProgMem(0x003C, 60); },
-                  {0x07, 0x05, 0x3C, 0x00, 60, 0x80}},
-        FrameCase{"SendPanelKey", [](Link& l) { l.SendPanelKey(0x80); }, {0x08, 0x03, 0x80, 0x80}},
-        FrameCase{
-            "RomPageCmd9", [](Link& l) { l.RomPageCmd9(0x7C00); }, {0x09, 0x04, 0x00, 0x7C, 0x80}},
-        FrameCase{"RomPageCmd10",
-                  [](Link& l) { l.RomPageCmd10(0x7C80); },
-                  {0x0A, 0x04, 0x80, 0x7C, 0x80}},
-        FrameCase{"RomPageCmd11",
-                  [](Link& l) { l.RomPageCmd11(0x7D00); },
-                  {0x0B, 0x04, 0x00, 0x7D, 0x80}},
-        FrameCase{
-            "RdRom", [](Link& l) { l.RdRom(0x7C00, 60); }, {0x0C, 0x05, 0x00, 0x7C, 60, 0x80}}),
-    [](const ::testing::TestParamInfo<FrameCase>& param) { return std::string(param.param.name); });
+const FrameCase kFrameCases[] = {
+    FrameCase{"SetRegBits",
+              [](Link& l) { l.SetRegBits(5, 0x04, 0xFF); },
+              {0x01, 0x05, 0x05, 0x04, 0xFF, 0x80}},
+    FrameCase{"WrRam",
+              [](Link& l) {
+                l.WrRam(0x00DC, Bytes{0xD0, 0xD1});
+              },
+              {0x04, 0x07, 0xDC, 0x00, 0x02, 0xD0, 0xD1, 0x80}},
+    FrameCase{"RdRam", [](Link& l) { l.RdRam(0x0060, 16); }, {0x05, 0x05, 0x60, 0x00, 0x10, 0x80}},
+    FrameCase{"WrProgMem",
+              [](Link& l) { l.WrProgMem(0x003C, Bytes{0xD0}); },
+              {0x06, 0x06, 0x3C, 0x00, 0x01, 0xD0, 0x80}},
+    FrameCase{
+        "RdProgMem", [](Link& l) { l.RdProgMem(0x003C, 60); }, {0x07, 0x05, 0x3C, 0x00, 60, 0x80}},
+    FrameCase{"SendPanelKey", [](Link& l) { l.SendPanelKey(0x80); }, {0x08, 0x03, 0x80, 0x80}},
+    FrameCase{
+        "RomPageCmd9", [](Link& l) { l.RomPageCmd9(0x7C00); }, {0x09, 0x04, 0x00, 0x7C, 0x80}},
+    FrameCase{
+        "RomPageCmd10", [](Link& l) { l.RomPageCmd10(0x7C80); }, {0x0A, 0x04, 0x80, 0x7C, 0x80}},
+    FrameCase{
+        "RomPageCmd11", [](Link& l) { l.RomPageCmd11(0x7D00); }, {0x0B, 0x04, 0x00, 0x7D, 0x80}},
+    FrameCase{"RdRom", [](Link& l) { l.RdRom(0x7C00, 60); }, {0x0C, 0x05, 0x00, 0x7C, 60, 0x80}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Commands, FrameLayout, ::testing::ValuesIn(kFrameCases),
+                         [](const ::testing::TestParamInfo<FrameCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
+// A command added to the table has its operation on the link, under its name.
+TEST(FramedCommands, EveryCommandOfTheTableHasItsFrameCase) {
+  ASSERT_EQ(std::size(kFrameCases), ctl::framed::kCommands.size());
+  for (const ctl::framed::Command& cmd : ctl::framed::kCommands) {
+    const auto it = std::find_if(std::begin(kFrameCases), std::end(kFrameCases),
+                                 [&](const FrameCase& c) { return c.name == cmd.name; });
+    ASSERT_NE(it, std::end(kFrameCases)) << cmd.name;
+    EXPECT_EQ(it->frame[0], cmd.code) << cmd.name;
+  }
+}
 
 TEST_F(FramedOnEmulator, PanelKeyIsFourWritesAndSixReads) {
   link().SendPanelKey(0x80);
