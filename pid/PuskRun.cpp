@@ -66,14 +66,15 @@ void PuskRun::pressPuskStop() {
   report_.show();
 }
 
-// Стоп sends nothing: the next tick carries out the stop.
+// Стоп sends nothing: the next tick carries out the stop. Latched before
+// events run, so that a tick they let in stops the run already.
 void PuskRun::requestStop() {
+  state_.PuskFlag = 0;
+  state_.PidStopRequest = 1;
   timerForReadForPolz_.stop();
   paintPanel(colors::kStop);
   view_.showKeyPressed();
   ui::letEventsRun();
-  state_.PuskFlag = 0;
-  state_.PidStopRequest = 1;
   ctx_.link.clock().sleepMs(50);
 }
 
