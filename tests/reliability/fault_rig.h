@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -52,6 +54,16 @@ inline const std::vector<Fault> kFaults = {
 };
 inline constexpr int kSilent = 0;
 inline constexpr int kLineLost = 7;
+
+// What every heating run's stop sends: key code 1, then the three register
+// bits cleared.
+inline const std::vector<std::uint8_t> kRunStopBytes = {
+    0x08, 0x03, 0x01, 0x80, 0x01, 0x05, 0x05, 0x00, 0xFB, 0x80, 0x01,
+    0x05, 0x0E, 0x00, 0xFD, 0x80, 0x01, 0x05, 0x0E, 0x00, 0xFE, 0x80};
+inline bool sentRunStop(const std::vector<std::uint8_t>& sent) {
+  return std::search(sent.begin(), sent.end(), kRunStopBytes.begin(), kRunStopBytes.end()) !=
+         sent.end();
+}
 
 // The link's two files, and what a file fault fails in them.
 enum class Which { DataLog, Protocol };

@@ -8,8 +8,6 @@
 #include <QtTest/qtestspontaneevent.h>
 #include <QCloseEvent>
 
-#include <algorithm>
-
 #include "pid/PuskRun.h"
 #include "tests/reliability/fault_rig.h"
 
@@ -17,11 +15,6 @@ namespace calorix {
 namespace {
 
 using namespace matrix;
-using Bytes = std::vector<std::uint8_t>;
-
-const Bytes kStopBytes = {0x08, 0x03, 0x01, 0x80, 0x01, 0x05, 0x05, 0x00, 0xFB, 0x80, 0x01,
-                          0x05, 0x0E, 0x00, 0xFD, 0x80, 0x01, 0x05, 0x0E, 0x00, 0xFE, 0x80};
-
 // The close box as the window system delivers it: a spontaneous close event
 // (sendEvent would take the mark off, so it goes to the window directly).
 void clickCloseBox(QWidget& window) {
@@ -29,10 +22,6 @@ void clickCloseBox(QWidget& window) {
   QSpontaneKeyEvent::setSpontaneous(&event);
   static_cast<QObject&>(window).event(&event);
   if (event.isAccepted()) window.hide();
-}
-
-bool sentStop(const Bytes& sent) {
-  return std::search(sent.begin(), sent.end(), kStopBytes.begin(), kStopBytes.end()) != sent.end();
 }
 
 TEST(RunClose, TheCloseBoxAsksAndOnlyTheOperatorsCloseDoes) {
@@ -89,7 +78,7 @@ TEST(RunClose, TheCloseBoxAsksAndOnlyTheOperatorsCloseDoes) {
     EXPECT_FALSE(r.h.link().portOpen());
     EXPECT_FALSE(r.h.link().dataLogOpen());
     EXPECT_FALSE(r.h.form1().parts().puskRun().TimerPuskPidNew().isActive());
-    EXPECT_EQ(sentStop(r.h.ctrl().received()), c.stopped);
+    EXPECT_EQ(sentRunStop(r.h.ctrl().received()), c.stopped);
     EXPECT_EQ(r.h.ctrl().firmware().pidFramesOn(), !c.stopped) << "the controller runs on";
   }
 }
