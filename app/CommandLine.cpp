@@ -53,6 +53,12 @@ CommandLine parseCommandLine(const QStringList& args) {
     } else if (name == QStringLiteral("--show-hidden")) {
       noValue();
       line.showHidden = true;
+    } else if (name == QStringLiteral("--list-ports")) {
+      noValue();
+      line.listPorts = true;
+    } else if (name == QStringLiteral("--json")) {
+      noValue();
+      line.json = true;
     } else if (name == QStringLiteral("--telemetry-ms")) {
       QString text;
       takeValue(text);
@@ -95,6 +101,8 @@ CommandLine parseCommandLine(const QStringList& args) {
   }
   if (line.error.isEmpty() && line.simulate && !line.portDevice.isEmpty())
     line.error = QStringLiteral("--simulate and --port-device exclude each other");
+  if (line.error.isEmpty() && line.json && !line.listPorts)
+    line.error = QStringLiteral("--json belongs to --list-ports");
   if (line.error.isEmpty() && !line.simulate && simulatorOption)
     line.error =
         QStringLiteral("--state, --sim-speed, --telemetry-ms and --furnace-* need --simulate");
@@ -106,7 +114,8 @@ QString usageText() {
       "Usage: calorix [options]\n"
       "Service console for the furnace temperature controller.\n"
       "\n"
-      "  --port-device PATH  use this serial device instead of the one NumPort names\n"
+      "  --port-device PATH  use this serial device for this run, instead of the one\n"
+      "                      ZaroZ.ini names (Device, else NumPort; Ctrl+P chooses)\n"
       "  --simulate          run on the built-in controller simulator (a pty)\n"
       "  --sim-speed N       simulated time runs N times as fast (with --simulate)\n"
       "  --state FILE        simulator state file (with --simulate; default\n"
@@ -124,6 +133,9 @@ QString usageText() {
       "                      additional parameters and RAM windows); only in view\n"
       "                      mode 4 once unlocked\n"
       "  --screenshot FILE   save the main window as PNG once shown, then close\n"
+      "  --list-ports        print the serial ports (device, system name, description,\n"
+      "                      maker, serial number) and end; no display needed\n"
+      "  --json              with --list-ports: as JSON\n"
       "  -h, --help          show this text\n"
       "\n"
       "Environment: CALORIX_STARTUP_TIMING=1 prints the start-up time.\n");

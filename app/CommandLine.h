@@ -24,6 +24,9 @@ struct CommandLine {
   std::optional<qint64> telemetryMs;
   // --show-hidden: the controls the main window hides as designed, shown
   bool showHidden = false;
+  // --list-ports: print the serial ports and end; --json: as JSON
+  bool listPorts = false;
+  bool json = false;
   // --furnace-rate, --furnace-lag, --furnace-dead-time (with --simulate):
   // name and text, in order; the simulator checks the values.
   QList<QPair<QString, QString>> furnaceOptions;

@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QKeySequence>
+#include <QLineEdit>
+#include <QMenu>
 #include <QShortcut>
 #include <QTimer>
 
 #include "app/QtMessages.h"
 #include "app/Termination.h"
+#include "link/Action.h"
 #include "pid/TFormRabPID.h"
 #include "programs/ProgramRead.h"
 #include "programs/TFormDataDide.h"
@@ -36,16 +39,18 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
   // A notice at start-up (a setting out of range) is shown and start-up goes on.
   if (!link_->hooks.notice)
     link_->hooks.notice = [this](const QString& text) { messages_->show(text); };
-  // A port lost while open is told once, after the exchange that found it.
-  if (!link_->hooks.portLost)
-    link_->hooks.portLost = [this](const QString& text) {
-      TForm1* main = find<TForm1>();
-      if (!main) {
-        messages_->show(text);
-        return;
-      }
-      QTimer::singleShot(0, main, [this, text] { messages_->show(text); });
-    };
+  // A port lost while open is told once, after the exchange that found it;
+  // its return once too.
+  const auto tellAfterTheExchange = [this](const QString& text) {
+    TForm1* main = find<TForm1>();
+    if (!main) {
+      messages_->show(text);
+      return;
+    }
+    QTimer::singleShot(0, main, [this, text] { messages_->show(text); });
+  };
+  if (!link_->hooks.portLost) link_->hooks.portLost = tellAfterTheExchange;
+  if (!link_->hooks.portBack) link_->hooks.portBack = tellAfterTheExchange;
 
   context_ = std::make_unique<WindowContext>(
       WindowContext{*link_, *messages_, run_,
@@ -59,6 +64,7 @@ Console::Console(ConsoleSetup setup) : passwordAnswer_(std::move(setup.passwordA
 
   createWindows();
   form1().setShowHidden(setup.showHidden);
+  watchTheLine();
 
   // Closing the main window ends the program: the secondary windows go with it.
   TForm1& main = form1();
@@ -112,6 +118,75 @@ void Console::addTrendWindow() {
   auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), &form1());
   shortcut->setObjectName(QStringLiteral("ShortcutGrafik"));
   QObject::connect(shortcut, &QShortcut::activated, &trend, show);
+}
+
+// The line watch and the port chooser: a timer, a shortcut and a context
+// menu, none of them a designed control.
+void Console::watchTheLine() {
+  TForm1& main = form1();
+  auto* watch = new QTimer(&main);
+  watch->setObjectName(QStringLiteral("LineWatch"));
+  QObject::connect(watch, &QTimer::timeout, &main, [this] { watchLine(); });
+  watch->start(kLineWatchMs);
+
+  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), &main);
+  shortcut->setObjectName(QStringLiteral("ShortcutPort"));
+  QObject::connect(shortcut, &QShortcut::activated, &main, [this] { openPortChooser(); });
+
+  // The link status field keeps its own menu and gains the chooser.
+  if (auto* status = main.findChild<QLineEdit*>(QStringLiteral("Edit_Contrl"))) {
+    status->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(
+        status, &QWidget::customContextMenuRequested, status, [this, status](const QPoint& at) {
+          QMenu* menu = status->createStandardContextMenu();
+          menu->setObjectName(QStringLiteral("LinkStatusMenu"));
+          menu->setAttribute(Qt::WA_DeleteOnClose);
+          menu->addSeparator();
+          QAction* choose =
+              menu->addAction(QString::fromUtf8("Выбрать порт..."), [this] { openPortChooser(); });
+          choose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+          menu->popup(status->mapToGlobal(at));
+        });
+  }
+}
+
+void Console::watchLine() {
+  link_->watchLine();
+}
+
+PortChooser* Console::openPortChooser() {
+  TForm1& main = form1();
+  // One at a time; a closed one waits to be deleted and does not count.
+  for (auto* open : main.findChildren<PortChooser*>()) {
+    if (!open->isVisible()) continue;
+    open->raise();
+    open->activateWindow();
+    return open;
+  }
+  auto* chooser = new PortChooser(&main, portLister_, link_->deviceName());
+  QObject::connect(chooser, &QDialog::accepted, &main,
+                   [this, chooser] { choosePort(chooser->device()); });
+  chooser->open();
+  return chooser;
+}
+
+bool Console::choosePort(const QString& device) {
+  if (device.isEmpty()) return false;
+  bool chosen = false;
+  bool opened = false;
+  // A ZaroZ.ini that cannot be written ends it with its message; the port in
+  // use stays.
+  const bool ran = runAction(*link_, *messages_, [&] {
+    opened = link_->choosePort(device);
+    chosen = true;
+  });
+  if (!ran)
+    messages_->show(
+        QString::fromUtf8("Идёт обмен с контроллером: порт можно сменить, когда он закончится."));
+  else if (chosen && !opened)
+    messages_->show(QString::fromUtf8("Порт %1 не открылся: нет такого устройства, или оно занято.")
+                        .arg(device));
+  return opened;
 }
 
 template <class W, class... Args>

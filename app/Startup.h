@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/PortChooser.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "core/Clock.h"
@@ -62,9 +63,23 @@ class Console {
   TForm1& form1() const { return window<TForm1>(); }
   TForm2& form2() const { return window<TForm2>(); }
 
+  // ---- the line ----------------------------------------------------------
+  // One tick of the line watch (every kLineWatchMs): a lost port is looked
+  // for again; the loss and the return are told in a message box each.
+  void watchLine();
+  // The port chooser (Ctrl+P, the context menu of Edit_Contrl), shown
+  // without a modal loop; its choice goes to choosePort.
+  PortChooser* openPortChooser();
+  // Keeps the device in ZaroZ.ini and opens it in place of the port in use,
+  // outside any exchange; says why when that cannot be done. True when open.
+  bool choosePort(const QString& device);
+  // Where the chooser gets its ports (tests hand in their own).
+  void setPortLister(PortLister lister) { portLister_ = std::move(lister); }
+
  private:
   void createWindows();
   void addTrendWindow();
+  void watchTheLine();
   template <class W, class... Args>
   W& add(Args&&... args);
   // A secondary window that a button of the main window shows; afterShow,
@@ -81,6 +96,7 @@ class Console {
   RunState run_;
   std::unique_ptr<WindowContext> context_;
   PasswordAnswer passwordAnswer_;
+  PortLister portLister_ = [] { return listPorts(); };
   std::vector<std::unique_ptr<QWidget>> windows_;
 };
 

@@ -29,6 +29,7 @@ TForm1::TForm1(WindowContext& context, RunState& runState, PasswordPrompt passwo
   // The controls exist before LoadSettings so that Edit_Contrl can show a
   // failed port open.
   parts_ = new MainWindowParts(this, ctx_, runState);
+  ctx_.link.hooks.lineStateChanged = [this](LineState state) { showLineState(state); };
   create();
 }
 
@@ -50,6 +51,7 @@ void TForm1::create() {
     // still comes up with what was read.
     ctx_.messages.show(failed.message());
   }
+  titleBase_ = windowTitle();
 
   if (auto* timer1 = findChild<QTimer*>(QStringLiteral("Timer1"))) {
     timer1->setInterval(50);
@@ -75,6 +77,22 @@ void TForm1::firstReadOut() {
     firstReadDone_ = false;
     QTimer::singleShot(kBusyRetryMs, this, [this] { firstReadOut(); });
   }
+}
+
+void TForm1::showLineState(LineState state) {
+  QString note;
+  QString tip;
+  if (state == LineState::Silent) {
+    note = QString::fromUtf8("нет ответа контроллера");
+    tip = QString::fromUtf8("Контроллер не отвечает: панель не показывает его состояние");
+  } else if (state == LineState::NoPort) {
+    note = QString::fromUtf8("порт не открыт");
+    tip = QString::fromUtf8("Порт не открыт: панель не показывает состояние контроллера");
+  }
+  // Until the title is built (the port opens before it) the note waits.
+  if (!titleBase_.isEmpty())
+    setWindowTitle(note.isEmpty() ? titleBase_ : titleBase_ + QStringLiteral("   [%1]").arg(note));
+  mirror().setLineNote(tip);
 }
 
 void TForm1::layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,

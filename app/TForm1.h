@@ -48,6 +48,12 @@ class TForm1 : public QWidget {
   // lock is settled; runs once (again later when the link was busy).
   void firstReadOut();
 
+  // What the last exchange found of the controller, where every view mode
+  // shows it: a note after the title, the panel's tooltip and its displays
+  // unlit (nothing while it answers), so that "no answer" never passes for a
+  // panel of zeros.
+  void showLineState(LineState state);
+
   // Enabled states of Обновить, Данные печи, Работа с ПИДом, then the outer size.
   void layoutSwitch(bool obnovit, bool dannyePechi, bool rabotaSPidom, int outerWidth,
                     int outerHeight);
@@ -81,6 +87,8 @@ class TForm1 : public QWidget {
   bool showHidden_ = false;
   bool closeAfterStream_ = false;
   bool closeAfterRun_ = false;
+  // The title as start-up built it; showLineState adds its note to it.
+  QString titleBase_;
 };
 
 }  // namespace calorix

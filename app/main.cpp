@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -20,6 +22,8 @@
 #include "app/Termination.h"
 #include "core/LocalTimeZone.h"
 
+#include "link/PortList.h"
+#include "link/QuietToolkit.h"
 #include "link/SerialPortBackend.h"
 #include "link/Settings.h"
 #include "sim/PtyServer.h"
@@ -55,6 +59,26 @@ int main(int argc, char** argv) {
       std::fputs(usageText().toLocal8Bit().constData(), stdout);
       return 0;
     }
+  }
+
+  // --list-ports works without a display too, and says only its own words.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--list-ports") != 0) continue;
+    keepToolkitQuiet();
+    QStringList args;
+    for (int k = 1; k < argc; ++k) args << QString::fromLocal8Bit(argv[k]);
+    const CommandLine line = parseCommandLine(args);
+    if (!line.error.isEmpty()) {
+      printErr(QStringLiteral("calorix: %1\nTry 'calorix --help'.\n").arg(line.error));
+      return 2;
+    }
+    const std::vector<PortEntry> ports = listPorts();
+    const QString text =
+        line.json ? QString::fromUtf8(QJsonDocument(QJsonObject{{"ports", portListJson(ports)}})
+                                          .toJson(QJsonDocument::Indented))
+                  : portListText(ports);
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return 0;
   }
 
   if (const QString why = missingDisplay(argc, argv); !why.isEmpty()) {

@@ -49,6 +49,11 @@ const std::vector<CommandEntry>& commandTable() {
        "times, \".\" decimals); an existing output file is replaced only with --force",
        "calorix-cli plot \"Протоколы/2026/03/05/09_05_03 Data.txt\" --png run.png --csv run.csv", 1,
        1, plotCommand},
+      {"ports", "",
+       "list the serial ports: the device to give --port-device (its stable\n"
+       "/dev/serial/by-id name where it has one), system name, description, maker,\n"
+       "serial number; the same list as `calorix --list-ports`",
+       "calorix-cli ports --json", 0, 0, portsCommand},
       {"tune", "LOG...",
        "identify the furnace per temperature band from data logs (PID run and telemetry\n"
        "logs; Пуск work logs carry no power), after deriving and checking the regulator's\n"
@@ -176,7 +181,8 @@ QString cliUsage() {
       "plot and export a data log.\n"
       "\n"
       "Options:\n"
-      "  --port-device PATH  use this serial device instead of the one NumPort names\n"
+      "  --port-device PATH  use this serial device instead of the one ZaroZ.ini\n"
+      "                      names (Device, else NumPort)\n"
       "  --ini FILE          settings file to read the port from (default: ZaroZ.ini\n"
       "                      beside the executable; for an installed program\n"
       "                      ~/.config/calorix/ZaroZ.ini); it is never written\n"

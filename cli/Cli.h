@@ -8,8 +8,10 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "link/Link.h"
+#include "link/PortList.h"
 
 namespace calorix::cli {
 
@@ -52,6 +54,8 @@ struct CliEnv {
   // "offscreen" platform, so no display is needed. false with the reason in
   // *error. Called only by commands that draw (plot with --png or --svg).
   std::function<bool(QString* error)> startGui;
+  // The serial ports (ports); calorix::listPorts when not set.
+  std::function<std::vector<PortEntry>()> listPorts;
 };
 
 // args without the program name; returns the exit code.

@@ -35,6 +35,9 @@ std::unique_ptr<Link> openCliLink(const GlobalOptions& options, const CliLinkBas
     const Settings& s = link->settings();
     if (!options.portDevice.isEmpty())
       *error = QStringLiteral("cannot open the port %1").arg(options.portDevice);
+    else if (!s.portDevice.isEmpty())
+      *error = QStringLiteral("cannot open the port %1 (Device in %2); give --port-device PATH")
+                   .arg(s.portDevice, link->ini().path());
     else if (link->deviceName().isEmpty())
       *error = QStringLiteral("NumPort %1 in %2 names no port (1..16); give --port-device PATH")
                    .arg(s.numPort)

@@ -43,6 +43,7 @@ int readRamCommand(CommandContext& ctx);
 int writeRamCommand(CommandContext& ctx);
 int traceCommand(CommandContext& ctx);
 int plotCommand(CommandContext& ctx);
+int portsCommand(CommandContext& ctx);
 int tuneCommand(CommandContext& ctx);
 
 }  // namespace calorix::cli

@@ -11,6 +11,7 @@
 #include "cli/CliLink.h"
 #include "core/Abort.h"
 #include "core/LocalTimeZone.h"
+#include "link/QuietToolkit.h"
 #include "link/SerialPortBackend.h"
 
 #ifdef Q_OS_WIN
@@ -33,6 +34,8 @@ void put(std::FILE* stream, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Only the tool's own words on its streams.
+  keepToolkitQuiet();
   pinLocalTimeZone();
   // The application is made when a command first needs one: a plain one for the link, or, for a
   // command that draws, a GUI one on the offscreen platform (one of the two per process).

@@ -29,11 +29,34 @@ Link::Link(LinkConfig config)
       plain_(transport_, *config_.clock, state_, hooks),
       framed_(transport_, trace_, *config_.clock, state_) {
   transport_.setOnLost([this] {
+    // The first failure that found the loss breaks the protocol off; the rest
+    // of the outage goes on in the new file.
+    trace_.setLineGone(true);
+    if (hooks.showControlStatus) hooks.showControlStatus(QStringLiteral("Err"));
     if (hooks.portLost)
       hooks.portLost(QString::fromUtf8("Порт %1 потерян: адаптер отключён или линия оборвана. "
-                                       "Обмен с контроллером невозможен до перезапуска программы.")
+                                       "Программа открывает его снова, как только он вернётся; "
+                                       "до тех пор обмен с контроллером невозможен.")
                          .arg(device_));
   });
+  transport_.setOnLineState([this](LineState state) {
+    if (hooks.lineStateChanged) hooks.lineStateChanged(state);
+  });
+}
+
+bool Link::watchLine() {
+  if (busy_ > 0) return false;
+  transport_.checkLine();
+  if (!transport_.lost() || !transport_.reopen()) return false;
+  // As the port's open leaves them.
+  state_.status.code = 0;
+  state_.FlagLinkBreak = 0;
+  trace_.setLineGone(false);
+  if (hooks.showControlStatus) hooks.showControlStatus(QString());
+  if (hooks.portBack)
+    hooks.portBack(
+        QString::fromUtf8("Порт %1 снова открыт: обмен с контроллером возобновлён.").arg(device_));
+  return true;
 }
 
 Link::~Link() = default;

@@ -32,6 +32,9 @@
 //    once (AbortAction); a failed protocol stops the tracing until
 //    resumeTracing.
 //  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
+//  - A lost line: portLost() while the device is away, watchLine() about once
+//    a second brings it back (hooks portLost / portBack tell the operator);
+//    lineState() says what the last exchange found of the controller.
 // A view points into the link's own buffer: the next exchange may change what
 // it shows, so take what you need before letting events run.
 //
@@ -52,6 +55,7 @@
 #include "link/LinkState.h"
 #include "link/PlainCommands.h"
 #include "link/Port.h"
+#include "link/PortList.h"
 #include "link/Settings.h"
 #include "link/TraceFiles.h"
 #include "link/Transport.h"
@@ -72,7 +76,13 @@ struct LinkConfig {
   // How the protocol and the data log reach the disk (not owned); the real
   // file system when null.
   LogFileSystem* files = nullptr;
+  // Where the stable names of serial devices live (a lost adapter is looked
+  // for under its stable name too).
+  QString stableNamesDir = kStableNamesDir;
 };
+
+// How often the console looks after the line (Link::watchLine).
+inline constexpr int kLineWatchMs = 1000;
 
 class Link {
  public:
@@ -100,14 +110,31 @@ class Link {
 
   // ---- serial port -------------------------------------------------------
   // Reads the "Com port" entries, opens and sets up the port; status 0 and
-  // FlagLinkBreak 0 afterwards.
+  // FlagLinkBreak 0 afterwards. The device is the one NumPort names, or the
+  // one "Device" in "Com port" names when that entry is there (it is read
+  // only then, never written as a default), or --port-device.
   void OpenPort();
+  // The operator chose a device: kept as "Device" in "Com port" and opened at
+  // once in place of the port in use (as OpenPort opens it; "Err" when it
+  // fails). Throws AbortAction when ZaroZ.ini cannot be written; the port in
+  // use then stays. Call it outside any exchange.
+  bool choosePort(const QString& device);
   void DrainPort() { transport_.DrainPort(); }
   void PurgePort() { transport_.PurgePort(); }
   void ClosePort() { transport_.close(); }
   bool portOpen() const { return transport_.isOpen(); }
-  // The open port's far end went away (see LinkHooks::portLost).
+  // The open port's far end went away and the device is not back yet (see
+  // LinkHooks::portLost); the port is closed meanwhile.
   bool portLost() const { return transport_.lost(); }
+  // Looks after the line between exchanges, moving no byte to the
+  // controller: finds a port that hung up while idle, and while the port is
+  // lost tries to open the device again (the console calls it every
+  // kLineWatchMs, and every action calls it as it begins); once it is back
+  // the status code and FlagLinkBreak are 0 as after OpenPort and the
+  // operator is told. True when the line came back in this call. Does
+  // nothing while an exchange holds the guard.
+  bool watchLine();
+  LineState lineState() const { return transport_.lineState(); }
   QString deviceName() const { return device_; }
   // One byte straight to the port: status code 0 (text kept), or 255.
   bool WrRawByte(std::uint8_t byte);
@@ -184,8 +211,11 @@ class Link {
   // Exchanges never interleave: an action holds the guard for its whole
   // length, including while it lets pending events run.
   bool busy() const { return busy_ > 0; }
+  // An action that begins while the port is lost first looks whether the
+  // device is back.
   bool tryBegin() {
     if (busy_ > 0) return false;
+    watchLine();
     ++busy_;
     return true;
   }
@@ -201,6 +231,7 @@ class Link {
   TraceFiles trace_;
   PlainCommands plain_;
   FramedCommands framed_;
+  void openDevice();
   // Where the raw reads land.
   FramedCommands::Buffer rawBuf_{};
   int busy_ = 0;

@@ -9,6 +9,10 @@
 
 namespace calorix {
 
+namespace {
+const QString kDeviceKey = QStringLiteral("Device");
+}  // namespace
+
 void Link::OpenPort() {
   const QString comPort = QStringLiteral("Com port");
   const QString comPortD = QStringLiteral("Com portD");
@@ -20,19 +24,42 @@ void Link::OpenPort() {
   settings_.stopBits = readIntSetting(*ini_, comPort, "StopBits", comPortD, "StopBits", 2);
   settings_.portText = QString::number(settings_.numPort);
 
-  device_ = deviceForPort(settings_.numPort);
-  if (!config_.portDeviceOverride.isEmpty()) device_ = config_.portDeviceOverride;
+  // The operator's choice of device, read only when it is there: the file
+  // gains no entry by itself.
+  settings_.portDevice = ini_->readString(comPort, kDeviceKey, QString());
 
+  device_ = deviceForPort(settings_.numPort);
+  if (!settings_.portDevice.isEmpty()) device_ = settings_.portDevice;
+  if (!config_.portDeviceOverride.isEmpty()) device_ = config_.portDeviceOverride;
+  openDevice();
+}
+
+void Link::openDevice() {
   LineSettings line;
   line.baudRate = settings_.baudRate;
   line.byteSize = std::uint8_t(settings_.byteSize & 0xFF);
   line.stopBits = settings_.stopBits;
+  // A lost adapter may come back as another ttyUSBn under the same stable name.
+  QStringList reopenNames;
+  if (const QString stable = stableNameFor(device_, config_.stableNamesDir); !stable.isEmpty())
+    reopenNames << stable;
+  trace_.setLineGone(false);
   // Start-up goes on after a failed open; every later exchange fails at its
   // first write.
-  if (!transport_.open(config_.openPort, device_, line) && hooks.showControlStatus)
+  if (!transport_.open(config_.openPort, device_, line, reopenNames) && hooks.showControlStatus)
     hooks.showControlStatus(QStringLiteral("Err"));
   state_.status.code = 0;
   state_.FlagLinkBreak = 0;
+}
+
+bool Link::choosePort(const QString& device) {
+  ini_->writeString(QStringLiteral("Com port"), kDeviceKey, device);
+  settings_.portDevice = device;
+  device_ = device;
+  openDevice();
+  // "Err" of the port given up goes; a failed open has just shown its own.
+  if (transport_.isOpen() && hooks.showControlStatus) hooks.showControlStatus(QString());
+  return transport_.isOpen();
 }
 
 void Link::LoadSettings() {

@@ -36,6 +36,11 @@ struct LinkState {
   void setWriteFailed() { status = {255, status_text::writeFailed()}; }
 };
 
+// What the last exchange found of the controller: it answered (or nothing is
+// known yet), a read that waited for it brought nothing, or there was no port
+// to talk through (it did not open, or it was lost).
+enum class LineState { Answering, Silent, NoPort };
+
 struct LinkHooks {
   // Edit_Contrl of the main window: "Err" after a failed open, the status
   // text after SendKeyCode / SendRamOutKey.
@@ -45,8 +50,12 @@ struct LinkHooks {
   // A notice at start-up that does not stop it (a DataPid out of range).
   std::function<void(const QString&)> notice;
   // The port was lost while open (adapter pulled, line hung up); called once
-  // with the text to show. Every later exchange fails at once (status 255).
+  // with the text to show. Every exchange fails at once (status 255) until
+  // the device is back and portBack is called, once, with its text.
   std::function<void(const QString&)> portLost;
+  std::function<void(const QString&)> portBack;
+  // The line state changed (called only on a change).
+  std::function<void(LineState)> lineStateChanged;
 };
 
 }  // namespace calorix

@@ -34,7 +34,7 @@ void MemoryPort::purge() {
 
 bool MemoryPort::write(const std::uint8_t* data, std::uint32_t n, std::uint32_t& done) {
   done = 0;
-  if (isGone()) return false;
+  if (isGone() || writesFail_) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
     peer_.receive(data[i], clock_.nowMs());
     ++done;

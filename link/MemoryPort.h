@@ -16,8 +16,10 @@ class MemoryPort : public Port {
   MemoryPort(Peer& peer, VirtualClock& clock);
 
   // The line is gone (adapter unplugged): writes fail while this is set or
-  // while the probe says so; reads return nothing at once.
+  // while the probe says so; reads return nothing at once; the port is lost.
   void setGone(bool gone) { gone_ = gone; }
+  // Writes fail (their time-out runs out) while the line stays: not a loss.
+  void setWritesFail(bool fail) { writesFail_ = fail; }
   std::function<bool()> goneProbe;
   bool isGone() const { return gone_ || closed_ || (goneProbe && goneProbe()); }
 
@@ -48,6 +50,7 @@ class MemoryPort : public Port {
   Peer& peer_;
   VirtualClock& clock_;
   bool gone_ = false;
+  bool writesFail_ = false;
   bool closed_ = false;
   // A fresh driver: one stop bit, no time-outs.
   LineSettings line_{9600, 8, 1};

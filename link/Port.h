@@ -49,6 +49,9 @@ class Port {
   // The far end went away for good (adapter pulled, line hung up): every
   // transfer now fails at once. A port that cannot tell says no.
   virtual bool lost() const { return false; }
+  // Looks at the line without moving a byte, for a port that nothing uses
+  // for a while: true once the far end has gone (lost() then says so too).
+  virtual bool hungUp() { return lost(); }
 };
 
 // Opens a device by name; returns null when the open fails (no such device,

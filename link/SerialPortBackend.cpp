@@ -91,15 +91,17 @@ class SerialPortBackend : public Port {
     }
   }
 
+  // Closing lets the device and its lock file go (the command-line tool may
+  // then open it).
   void close() override { port_.close(); }
   bool lost() const override { return lost_; }
 
- private:
   // A device that goes away (an adapter pulled, a pty whose other end
   // closed) reads as ready for ever and brings nothing: without this check
   // the read loop would spin until its time-out, and every read after it.
-  // The line hung up: marks the port lost for good. Nothing reopens it.
-  bool hungUp() {
+  // The line hung up: marks this port lost for good; the link lets it go and
+  // opens the device anew when it is back.
+  bool hungUp() override {
     if (lost_) return true;
 #ifdef Q_OS_UNIX
     if (!port_.isOpen()) return false;
@@ -112,6 +114,7 @@ class SerialPortBackend : public Port {
     return lost_;
   }
 
+ private:
   QSerialPort port_;
   Timeouts timeouts_{};
   bool lost_ = false;

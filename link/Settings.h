@@ -19,6 +19,9 @@ struct Settings {
   qint32 byteSize = 8;
   qint32 stopBits = 2;
   QString portText = "2";  // decimal text of numPort, for the title
+  // "Device" in "Com port" as stored (empty when the entry is missing): the
+  // device the operator chose, in place of the one NumPort names.
+  QString portDevice;
   qint32 vidProg = 1;
   std::array<qint32, 3> codes = kLockedCodes;
   qint32 dataPid = kDefaultDataPid;  // as used; the file keeps what it holds

@@ -226,6 +226,7 @@ void TraceFiles::breakOffAfterError() {
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
   if (protocolEnded_ || tracingStopped_ || protocolDir_.isEmpty()) return;
+  if (lineGone_ && std::exchange(brokenOffWhileGone_, true)) return;
   if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::breakOffLine());
   OpenProtocol();
   if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::continuedAfterErrorLine());

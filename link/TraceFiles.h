@@ -74,6 +74,12 @@ class TraceFiles {
   // A read of `asked` bytes that brought `got` within tookMs (under 10 s): the
   // result line (a short read breaks the file off), then the bytes line.
   void traceRead(std::uint32_t asked, std::span<const std::uint8_t> got, qint64 tookMs);
+  // While the line is gone (a lost port) the file is broken off once, for
+  // the failure that found it; the failures after it go on in that file.
+  void setLineGone(bool gone) {
+    lineGone_ = gone;
+    brokenOffWhileGone_ = false;
+  }
   // Runs one framed command. Its trace lines collect in the file buffer and
   // reach the disk together when it ends, returned or thrown: one write per
   // command instead of one per line.
@@ -116,6 +122,8 @@ class TraceFiles {
   bool tracingStopped_ = false;
   // A protocol failure inside a framed command, thrown when it ends.
   QString pendingError_;
+  bool lineGone_ = false;
+  bool brokenOffWhileGone_ = false;
   int commandDepth_ = 0;
   QString protocolLine_;
   QString lineStamp_;

@@ -4,6 +4,7 @@
 // TransferCount (what the last transfer was to move) and TransferDone (what it
 // moved). It knows no command, no status and no file.
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <span>
 
+#include "link/LinkState.h"
 #include "link/Port.h"
 
 namespace calorix {
@@ -35,9 +37,12 @@ class Transport {
   // Opens the device and sets it up: queue sizes, line settings, the normal
   // set, a purge, then the drain. False when the open failed (an empty name
   // included); the port then stays closed and every transfer fails at once.
-  bool open(const PortOpener& opener, const QString& device, const LineSettings& line);
+  // reopenNames: where the device may come back after a loss, tried in order
+  // before the device itself (its stable name).
+  bool open(const PortOpener& opener, const QString& device, const LineSettings& line,
+            const QStringList& reopenNames = {});
   void close();
-  bool isOpen() const { return port_ != nullptr; }
+  bool isOpen() const { return port_ != nullptr && !lost_; }
 
   // Throws away what waits in the input: one-byte reads under the drain set
   // until one brings nothing, 9999 at most, then the normal set again.
@@ -51,20 +56,44 @@ class Transport {
   // count that arrived (also TransferDone).
   std::uint32_t RawRead(std::span<std::uint8_t> into);
 
-  // Called once when the port reports that it is lost (and again only after
-  // it has come back and been lost anew).
+  // ---- a lost port ----------------------------------------------------------
+  // The port's far end went away (found by a transfer or by checkLine): the
+  // port is closed at once, which lets the device and its lock file go, and
+  // onLost is called, once per loss. Every transfer then fails at once.
   void setOnLost(std::function<void()> onLost) { onLost_ = std::move(onLost); }
-  bool lost() const { return port_ && port_->lost(); }
+  bool lost() const { return lost_; }
+  // Finds a port that hung up while nothing was exchanged; moves no byte.
+  void checkLine();
+  // After a loss: opens the device again (its reopen names first) and sets it
+  // up as open does. True when it is back.
+  bool reopen();
+
+  // What the last transfer found of the far end (the drain judges nothing);
+  // onLineState is called on every change.
+  LineState lineState() const { return lineState_; }
+  void setOnLineState(std::function<void(LineState)> f) { onLineState_ = std::move(f); }
 
   std::uint32_t TransferCount() const { return transferCount_; }
   std::uint32_t TransferDone() const { return transferDone_; }
 
  private:
+  bool setUp(std::unique_ptr<Port> port);
+  std::uint32_t read(std::span<std::uint8_t> into);
   void checkLost();
+  void letGo();
+  void setLineState(LineState state);
 
   std::unique_ptr<Port> port_;
+  // A lost port stays here, closed, until the device is opened again.
+  bool lost_ = false;
+  bool settingUp_ = false;
+  PortOpener opener_;
+  QString device_;
+  QStringList reopenNames_;
+  LineSettings line_;
   std::function<void()> onLost_;
-  bool lostReported_ = false;
+  LineState lineState_ = LineState::Answering;
+  std::function<void(LineState)> onLineState_;
   std::uint32_t transferCount_ = 0;
   std::uint32_t transferDone_ = 0;
   // Where drained bytes go; nobody looks at them.

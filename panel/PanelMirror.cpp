@@ -46,6 +46,16 @@ void PanelMirror::setBarHeights(int height) {
 void PanelMirror::startBlinking() {
   TimerMigInd->start(600);
 }
+void PanelMirror::setLineNote(const QString& text) {
+  // The panel's controls have no tooltip of their own: hovering any of them
+  // shows this one.
+  Panel1->setToolTip(text);
+  unlit_ = !text.isEmpty();
+  for (QLineEdit* e : {EditProg, EditStup, EditParam}) setTextColor(e, litColor());
+}
+QColor PanelMirror::litColor() const {
+  return unlit_ ? panel::paint::kSilver : panel::paint::kDisplayText;
+}
 void PanelMirror::resumeLink() {
   LinkPaused = 0;
   Timer1->start();
@@ -139,14 +149,11 @@ void PanelMirror::showPanelFromMirror(const std::uint8_t* ramMirror) {
 void PanelMirror::TimerMigIndTick() {
   TimerMigInd->stop();
   if (BlinkPhase == 1) {
-    for (QLineEdit* e : {EditProg, EditStup, EditParam})
-      setTextColor(e, panel::paint::kDisplayText);
+    for (QLineEdit* e : {EditProg, EditStup, EditParam}) setTextColor(e, litColor());
     BlinkPhase = 0;
   } else {
     const panel::BlinkGroups off = panel::blinkGroups(BlinkFlags);
-    auto colour = [](bool dark) {
-      return dark ? colors::kActiveBorder : panel::paint::kDisplayText;
-    };
+    auto colour = [this](bool dark) { return dark ? colors::kActiveBorder : litColor(); };
     setTextColor(EditProg, colour(off.program));
     setTextColor(EditStup, colour(off.stage));
     setTextColor(EditParam, colour(off.parameter));

@@ -41,6 +41,11 @@ class PanelMirror : public QObject {
   void setLinkLightYellow();       // ShapeTimer1 yellow
   void setBarHeights(int height);  // EditNagrev, EditStabil, EditOstuv
   void startBlinking();            // TimerMigInd, 600 ms, runs to the end
+  // Why the panel does not show the controller (it does not answer): the
+  // tooltip of the whole panel area, and the three displays unlit (silver)
+  // as a controller without power shows them, blinking included. Empty while
+  // it answers: the displays are lit again.
+  void setLineNote(const QString& text);
 
   QPushButton* button33() const { return Button33; }  // "Обновить"
   QPushButton* button32() const { return Button32; }  // "Данные печи"
@@ -78,6 +83,8 @@ class PanelMirror : public QObject {
   void paintIndication(const panel::Indication& ind);
   void showPanelFromMirror(const std::uint8_t* ramMirror);
   void Timer1Step();
+  // The display text colour: red, or silver while the controller is silent.
+  QColor litColor() const;
 
   void pressKey(panel::DrawnKey* key, std::uint8_t code);
   void releaseKey(panel::DrawnKey* key);
@@ -96,6 +103,8 @@ class PanelMirror : public QObject {
   std::uint8_t BlinkPhase = 1;
   int PollState = 0;
   std::uint8_t LinkPaused = 0;
+  // The controller does not answer: the displays stay unlit.
+  bool unlit_ = false;
   // Link-light periods, from the base 500 ms as the controller's tool derives them.
   static constexpr int kBasePeriod = 500;
   int periodGreen = kBasePeriod * 100 / 250;

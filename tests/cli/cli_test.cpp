@@ -51,7 +51,8 @@ TEST(CliLine, UnusableLinesAreRefusedWithOneLineAndNothingSent) {
 TEST(CliLine, HelpListsEveryCommandWithAnExample) {
   CliRig rig;
   EXPECT_EQ(rig.run({"--help"}), cli::kExitOk);
-  for (const char* command : {"backup", "restore", "verify", "read-ram", "write-ram", "trace"}) {
+  for (const char* command :
+       {"backup", "restore", "verify", "read-ram", "write-ram", "trace", "ports"}) {
     const QRegularExpression entry(QStringLiteral("\n  %1 [^\n]*\n(      [^\n]*\n)*      example: "
                                                   "calorix-cli [^\n]*%1")
                                        .arg(command));

@@ -3,8 +3,14 @@
 // calorix-cli answers --help and a bad line without a controller.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 namespace calorix {
 namespace {
@@ -67,6 +73,44 @@ TEST(Executables, TheCommandLineAnswersWithoutAController) {
       runProgram("calorix-cli", {"--port-device", "/nonexistent/tty", "read-ram", "0x60", "1"});
   EXPECT_EQ(noPort.code, 3);
   EXPECT_EQ(noPort.err, QStringLiteral("calorix-cli: cannot open the port /nonexistent/tty\n"));
+}
+
+// Without a desktop session: the port list of the console and of the tool
+// are the same, and neither tool prints a word of the toolkit's (a missing
+// XDG_RUNTIME_DIR, say), drawing included.
+TEST(Executables, ThePortListAndADrawingWithoutADesktopSayOnlyTheirOwnWords) {
+  QProcessEnvironment env = withoutDisplay();
+  env.remove("XDG_RUNTIME_DIR");
+  for (const QStringList& json : {QStringList{}, QStringList{"--json"}}) {
+    const Outcome console = runProgram("calorix", QStringList{"--list-ports"} + json, env);
+    const Outcome tool = runProgram("calorix-cli", json + QStringList{"ports"}, env);
+    EXPECT_EQ(console.code, 0);
+    EXPECT_EQ(tool.code, 0);
+    EXPECT_TRUE(console.err.isEmpty()) << console.err.toStdString();
+    EXPECT_TRUE(tool.err.isEmpty()) << tool.err.toStdString();
+    if (json.isEmpty()) {
+      EXPECT_EQ(console.out, tool.out);
+      EXPECT_FALSE(console.out.isEmpty());
+    } else {
+      const QJsonValue fromConsole = QJsonDocument::fromJson(console.out.toUtf8())["ports"];
+      ASSERT_TRUE(fromConsole.isArray()) << console.out.toStdString();
+      EXPECT_EQ(fromConsole, QJsonDocument::fromJson(tool.out.toUtf8())["ports"]);
+    }
+  }
+  EXPECT_EQ(runProgram("calorix", {"--list-ports", "--frob"}, env).code, 2);
+
+  QTemporaryDir dir;
+  const QString day = dir.filePath("2026/03/05");
+  ASSERT_TRUE(QDir().mkpath(day));
+  QFile log(day + "/10_00_00 Data.txt");
+  ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+  log.write("1 ; 10:00:00 ; 1 ; 1 ; 100\r\n2 ; 10:00:04 ; 1 ; 1 ; 101\r\n");
+  log.close();
+  const Outcome drawn =
+      runProgram("calorix-cli", {"plot", log.fileName(), "--png", dir.filePath("a.png")}, env);
+  EXPECT_EQ(drawn.code, 0) << drawn.err.toStdString();
+  EXPECT_TRUE(drawn.err.isEmpty()) << drawn.err.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(dir.filePath("a.png")));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -148,6 +150,66 @@ TEST(SerialPortBackend, ALinkWhosePortIsLostFailsEveryExchangeWith255AndTellsOnc
   EXPECT_LT(wall.elapsed(), 4000);
   ASSERT_EQ(told.size(), 1);
   EXPECT_TRUE(told[0].contains(pty.slaveName)) << told[0].toStdString();
+}
+
+// The line hangs up and the device comes back under the same name, as
+// another pseudo-terminal: the port and its lock are let go while it is away
+// (another program may open it meanwhile), and the link opens it again once
+// it is back, by the same path or through its stable name.
+TEST(SerialPortBackend, AHungUpLineIsLetGoAndOpenedAgainWhenTheDeviceIsBack) {
+  for (const bool throughStableName : {false, true}) {
+    SCOPED_TRACE(throughStableName ? "stable name" : "same path");
+    QTemporaryDir dir;
+    const QString byId = dir.filePath("by-id");
+    ASSERT_TRUE(QDir().mkpath(byId));
+    const QString name =
+        throughStableName ? byId + "/usb-Maker_RS485_A1-if00-port0" : dir.filePath("ttyCTL");
+    Pty first;
+    ASSERT_TRUE(QFile::link(first.slaveName, name));
+    LinkConfig config;
+    config.iniPath = dir.filePath("ZaroZ.ini");
+    config.dataRoot = dir.filePath("data");
+    config.portDeviceOverride = throughStableName ? first.slaveName : name;
+    config.stableNamesDir = byId;
+    config.openPort = serialPortOpener();
+    Link link(std::move(config));
+    QStringList lost, back;
+    link.hooks.portLost = [&](const QString& text) { lost << text; };
+    link.hooks.portBack = [&](const QString& text) { back << text; };
+    link.LoadSettings();
+    ASSERT_TRUE(link.portOpen());
+
+    HangUp hangUp(first, 200);
+    link.SyncCmd();
+    hangUp.wait();
+    ASSERT_TRUE(link.portLost());
+    EXPECT_EQ(lost.size(), 1);
+    EXPECT_FALSE(link.watchLine());
+
+    Pty second;
+    ASSERT_TRUE(QFile::remove(name));
+    ASSERT_TRUE(QFile::link(second.slaveName, name));
+    {
+      auto other = serialPortOpener()(name);
+      ASSERT_NE(other, nullptr) << "the lost port still holds the device or its lock";
+      EXPECT_FALSE(link.watchLine()) << "opened while another program has it";
+      other->close();
+    }
+    EXPECT_TRUE(link.watchLine());
+    EXPECT_EQ(back.size(), 1);
+    EXPECT_EQ(lost.size(), 1);
+
+    ASSERT_TRUE(link.WrRawByte(0x40));
+    std::uint8_t seen = 0;
+    for (int tries = 0; tries < 200 && ::read(second.master, &seen, 1) != 1; ++tries) {
+    }
+    EXPECT_EQ(seen, 0x40);
+    const std::uint8_t answer = 0x12;
+    ASSERT_EQ(::write(second.master, &answer, 1), 1);
+    const Link::View got = link.RdRaw(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], 0x12);
+  }
 }
 
 TEST(SerialPortBackend, NoDeviceNoPort) {

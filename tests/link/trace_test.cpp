@@ -75,8 +75,9 @@ TEST(Trace, SwitchOffKeepsOnlyTheFirstLineAndTheBreakLines) {
   s.link().SendPanelKey(0x02);
   EXPECT_EQ(s.fileBytes(first), crlf({kFirst}));
   // A failed write breaks the file off even so; the new file started in the
-  // same second gets its own name and the first one stays whole.
-  s.port()->setGone(true);
+  // same second gets its own name and the first one stays whole. (A write
+  // that fails on a port that stays; a lost port is another matter.)
+  s.port()->setWritesFail(true);
   s.link().SendPanelKey(0x02);
   EXPECT_EQ(s.fileBytes(first), crlf({kFirst, QString::fromUtf8("Разрыв файла протокола")}));
   const QString second = s.link().protocolPath();

@@ -295,12 +295,18 @@ TEST_P(FaultMatrix, EndsWithItsStatusInBoundedTimeAndRecovers) {
     EXPECT_EQ(told.size(), int(f) == kLineLost ? 1 : 0) << "the lost port is told once";
 
     // The fault is lifted; late and stray bytes have arrived and are drained,
-    // as the port's open does. A lost line comes back only with a new start
-    // of the console (nothing reopens a port), which LoadSettings stands for.
+    // as the port's open does. A lost line comes back by itself: the next
+    // tick of the console's line watch opens the device again and says so.
     r.h.ctrl().setFaults(sim::Faults{});
     r.h.clock().advance(15000);
     r.link().DrainPort();
-    if (int(f) == kLineLost) r.link().LoadSettings();
+    const int shownBeforeWatch = int(r.h.messages.shown.size());
+    r.h.console().watchLine();
+    QCoreApplication::processEvents();
+    const QStringList back =
+        r.h.messages.shown.mid(shownBeforeWatch).filter(QString::fromUtf8("снова открыт"));
+    EXPECT_EQ(back.size(), int(f) == kLineLost ? 1 : 0) << "the return is told once";
+    EXPECT_TRUE(r.link().portOpen());
     r.h.messages.shown = r.h.messages.shown.mid(0, shownBefore);
     r.h.messages.answers.clear();
     if (row.prepare) row.prepare(r);

@@ -21,10 +21,14 @@ LinkHarness::LinkHarness(LinkHarnessOptions options) {
   config.portDeviceOverride = options.portDeviceOverride;
   config.clock = &clock_;
   config.files = options.files;
-  config.openPort = memoryPortOpener(*controller_, clock_, [this](MemoryPort& port) {
-    port.goneProbe = [this] { return controller_->faults().portGone; };
-    port_ = &port;
-  });
+  // While the line is gone the device is absent: it does not open.
+  config.openPort = [this, open = memoryPortOpener(*controller_, clock_, [this](MemoryPort& port) {
+                             port.goneProbe = [this] { return controller_->faults().portGone; };
+                             port_ = &port;
+                           })](const QString& device) -> std::unique_ptr<Port> {
+    if (controller_->faults().portGone) return nullptr;
+    return open(device);
+  };
   link_ = std::make_unique<Link>(std::move(config));
   link_->hooks.showControlStatus = [this](const QString& text) { controlStatus << text; };
   link_->hooks.notice = [this](const QString& text) { notices << text; };
@@ -57,9 +61,9 @@ QString LinkHarness::iniText() const {
 
 void LinkHarness::breakLink() {
   MemoryPort* open = port();
-  if (open) open->setGone(true);
+  if (open) open->setWritesFail(true);
   link_->SendPanelKey(ctl::panelKey::kRelease);
-  if (open) open->setGone(false);
+  if (open) open->setWritesFail(false);
 }
 
 void LinkHarness::start(const QString& iniText) {

@@ -39,9 +39,9 @@ class LinkHarness {
   // Writes iniText (as given, in Windows-1251) to ZaroZ.ini unless it is
   // empty, then runs LoadSettings. AbortAction from it passes through.
   void start(const QString& iniText = QString());
-  // Breaks the link as a lost line does: a framed command whose first write
-  // fails sets FlagLinkBreak (and status 255); then the line comes back. The
-  // protocol goes on in a new file; the controller hears nothing.
+  // Breaks the link as a failed write does: a framed command whose first
+  // write fails sets FlagLinkBreak (and status 255); the port stays open.
+  // The protocol goes on in a new file; the controller hears nothing.
   void breakLink();
   // Writes ZaroZ.ini without loading (for tests that call LoadSettings).
   void writeIni(const QString& iniText);
@@ -53,8 +53,9 @@ class LinkHarness {
   VirtualClock& clock() { return clock_; }
   QString iniPath() const;
   QString dataRoot() const;
-  // The port the link opened last; null before OpenPort or when it failed.
-  MemoryPort* port() { return link_->portOpen() ? port_ : nullptr; }
+  // The port the link opened last (closed while it is lost); null before
+  // OpenPort or when it failed.
+  MemoryPort* port() { return link_->portOpen() || link_->portLost() ? port_ : nullptr; }
 
   // What the link showed through its hooks.
   QStringList controlStatus;
