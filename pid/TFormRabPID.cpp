@@ -10,6 +10,7 @@
 #include "core/Parse.h"
 #include "link/Action.h"
 #include "pid/PidRun.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -28,17 +29,21 @@ TFormRabPID::TFormRabPID(WindowContext& context, QWidget* parent) : QWidget(pare
   connectHandlers();
 }
 
-// Every button acts on a mouse press (any button) under the exchange guard;
-// the keyboard does nothing.
+// Every button acts on a mouse press (any button); the keyboard does nothing.
 void TFormRabPID::connectHandlers() {
-  const auto onPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
-    connect(button, &ui::MouseButton::mousePressed, this,
-            [this, handler] { runAction(ctx_.link, ctx_.messages, [&] { (this->*handler)(); }); });
+  // The reads and the write of controller memory go under the exchange guard
+  // and wait until no run's frames share the line.
+  const auto onMemoryPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
+    connect(button, &ui::MouseButton::mousePressed, this, [this, handler] {
+      runAction(ctx_.link, ctx_.messages, [&] {
+        if (!ui::refusedDuringRun(ctx_)) (this->*handler)();
+      });
+    });
   };
-  onPress(Button4, &TFormRabPID::readStage);
-  onPress(Button2, &TFormRabPID::readCoefficients);
-  onPress(Button5, &TFormRabPID::readAmplifier);
-  onPress(Button6, &TFormRabPID::writeAmplifier);
+  onMemoryPress(Button4, &TFormRabPID::readStage);
+  onMemoryPress(Button2, &TFormRabPID::readCoefficients);
+  onMemoryPress(Button5, &TFormRabPID::readAmplifier);
+  onMemoryPress(Button6, &TFormRabPID::writeAmplifier);
   // The run takes the exchange guard for its start itself; its stop request
   // exchanges nothing and must get through whatever holds the line.
   connect(Button1, &ui::MouseButton::mousePressed, this, [this] { startHeating(); });
@@ -90,11 +95,19 @@ void TFormRabPID::readCoefficients() {
   showRows(readAll(ctx_.link, pid::kCoefReads));
 }
 
+// The field shows what the read left, whole or not; one not read whole is
+// marked, and the write refuses it until the operator types a value.
 void TFormRabPID::readAmplifier() {
+  ctx_.link.DrainPort();  // stray bytes would be taken for this read's answers
   showRows(readAll(ctx_.link, std::array{pid::kAmplifierRead}));
+  ui::markRead(EditTecKUs, ctx_.link.lastFramedAnswered());
 }
 
 void TFormRabPID::writeAmplifier() {
+  if (ui::unread(EditTecKUs)) {
+    ctx_.messages.show(ui::unreadRefusedText({EditTecKUs->accessibleName()}));
+    return;
+  }
   const pid::AmplifierWrite write = pid::encodeAmplifierText(EditTecKUs->text());
   if (!write.bytes) {
     ctx_.messages.show(write.message);
