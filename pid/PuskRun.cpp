@@ -5,7 +5,7 @@
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
-#include "pid/RunRegisters.h"
+#include "pid/RunStop.h"
 #include "pid/TrendSampleDecode.h"
 #include "plot/PuskWorkLog.h"
 #include "ui/Events.h"
@@ -13,7 +13,12 @@
 namespace calorix {
 
 PuskRun::PuskRun(WindowContext& context, RunState& state, RunView view, QObject* parent)
-    : QObject(parent), ctx_(context), state_(state), view_(std::move(view)) {
+    : QObject(parent),
+      ctx_(context),
+      state_(state),
+      view_(std::move(view)),
+      report_(context.messages),
+      log_(context.link, report_) {
   for (QTimer* t : {&timerPuskPidNew_, &timerForReadForPolz_}) {
     t->setInterval(kDesignedPeriodMs);
     t->setTimerType(Qt::PreciseTimer);
@@ -47,22 +52,28 @@ void PuskRun::stopTimers() {
 // ---- the Пуск/Стоп key ---------------------------------------------------------
 
 void PuskRun::pressPuskStop() {
-  runAction(ctx_.link, ctx_.messages, [this] {
-    if (state_.PuskFlag == 1)
-      requestStop();
-    else
-      start();
-  });
+  // Стоп sends nothing, so it needs no line: a press while a read-out or
+  // another window holds it is never lost.
+  if (state_.PuskFlag == 1) return requestStop();
+  if (state_.PidStopRequest == 1 && state_.Owner == RunOwner::Pusk) {
+    // Key code 1 now would start the program again on a controller that the
+    // next tick is about to stop.
+    ctx_.messages.show(kPuskStopPendingText);
+    return;
+  }
+  runAction(ctx_.link, ctx_.messages, [this] { start(); });
+  report_.show();
 }
 
-// Стоп sends nothing: the next tick carries out the stop.
+// Стоп sends nothing: the next tick carries out the stop. Latched before
+// events run, so that a tick they let in stops the run already.
 void PuskRun::requestStop() {
+  state_.PuskFlag = 0;
+  state_.PidStopRequest = 1;
   timerForReadForPolz_.stop();
   paintPanel(colors::kStop);
   view_.showKeyPressed();
   ui::letEventsRun();
-  state_.PuskFlag = 0;
-  state_.PidStopRequest = 1;
   ctx_.link.clock().sleepMs(50);
 }
 
@@ -80,7 +91,7 @@ void PuskRun::start() {
   paintPanel(colors::kPusk);
   state_.PuskFlag = 1;
   try {
-    link.OpenDataLog();
+    log_.open();
   } catch (...) {
     // Without a work log nothing has been started: the key stays a Пуск key.
     state_.PuskFlag = 0;
@@ -88,25 +99,23 @@ void PuskRun::start() {
     paintPanel(colors::kActiveBorder);
     throw;
   }
-  link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
-  link.SendPanelKey(panelKey::kPuskStop);
+  // From here on the controller is started and the run must come to its
+  // ticks whatever the files do: every step goes on after a file error.
+  report_.step([&] { link.resumeTracing(); });
+  report_.step([&] { link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd); });
+  report_.step([&] { link.SendPanelKey(panelKey::kPuskStop); });
   view_.showKeyPressed();
   ui::letEventsRun();
   state_.PidRunActive = 1;
   state_.Owner = RunOwner::Pusk;
-  state_.PidStopRequest = 0;
+  // A Стоп pressed while events ran stays asked for.
+  if (state_.PuskFlag == 1) state_.PidStopRequest = 0;
   link.clock().sleepMs(50);
-  link.RdPidFrame();
+  report_.step([&] { link.RdPidFrame(); });
   view_.setWorkCounterText(decimalText(state_.WorkCounter));
-  try {
-    link.WriteDataLog(plot::pusklog::title());
-    link.WriteDataLog(plot::pusklog::columns());
-    WriteRunLine();
-  } catch (const AbortAction& failed) {
-    // The controller runs already: the timer must still come, or the run
-    // could never be stopped from here.
-    ctx_.messages.show(failed.message());
-  }
+  log_.write(plot::pusklog::title());
+  log_.write(plot::pusklog::columns());
+  WriteRunLine();
   arm();
 }
 
@@ -121,6 +130,7 @@ void PuskRun::tick() {
     // rather than lose the cycle.
     timerPuskPidNew_.start(kBusyRetryMs);
   }
+  report_.show();
 }
 
 void PuskRun::runTick() {
@@ -128,16 +138,10 @@ void PuskRun::runTick() {
   if (state_.PidRunActive != 1) return;
   timerPuskPidNew_.stop();
 
-  link.RdPidFrame();
+  report_.step([&] { link.RdPidFrame(); });
   ++state_.WorkCounter;
   view_.setWorkCounterText(decimalText(state_.WorkCounter));
-  try {
-    WriteRunLine();
-  } catch (const AbortAction& failed) {
-    // A work log that cannot be written must not stop the run from being
-    // carried on or stopped: report it and go on with the cycle.
-    ctx_.messages.show(failed.message());
-  }
+  WriteRunLine();
   ShowPanelFromMirror();
   trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
                              plot::Source::PuskRun));
@@ -161,22 +165,19 @@ void PuskRun::runTick() {
 }
 
 void PuskRun::stopSequence() {
-  Link& link = ctx_.link;
   // Key code 1 toggles the run on the controller: only send it while the
   // controller still runs (heater on) or has no stage.
-  if (heaterOn() || mirror(ctl::ram::kStageNumber) == 0)
-    link.SendPanelKey(ctl::panelKey::kPuskStop);
-  link.clock().sleepMs(50);
-  clearRunRegisterBits(link);
-  link.clock().sleepMs(50);
-  if (ctx_.readPanel) ctx_.readPanel();
-  link.CloseDataLog();
+  const bool keyDue = heaterOn() || mirror(ctl::ram::kStageNumber) == 0;
+  stopOnController(ctx_.link, keyDue, ctx_.readPanel, report_, warning_);
   state_.PidStopRequest = 0;
   state_.PidRunActive = 0;
   state_.Owner = RunOwner::None;
   state_.WorkCounter = 0;
   view_.setWorkCounterText(QStringLiteral("0"));
   paintPanel(colors::kActiveBorder);
+  // Last: a log that cannot be closed leaves a stopped run behind.
+  log_.close();
+  emit runEnded();
 }
 
 void PuskRun::WriteRunLine() {
@@ -189,7 +190,7 @@ void PuskRun::WriteRunLine() {
       decimalText(state_.WorkCounter), link.LineStamp(), decimalText(mirror(ram::kProgramNumber)),
       decimalText(mirror(ram::kStageNumber)), generalText(ctl::fromFraction8(temperature)));
   state_.WorkLineDue = 0;
-  link.WriteDataLog(line);
+  log_.write(line);
 }
 
 void PuskRun::ShowPanelFromMirror() {

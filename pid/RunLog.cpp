@@ -15,19 +15,21 @@ bool RunLog::isOpen() const {
 }
 
 void RunLog::write(const QString& line) {
-  if (isOpen()) link_.WriteDataLog(line);
+  if (isOpen()) report_.step([&] { link_.WriteDataLog(line); });
 }
 
 void RunLog::writeTelemetry(const std::array<QString, 8>& texts) {
   if (!isOpen()) return;
-  link_.MakeTimeStamps();
-  link_.WriteDataLog(plot::streamlog::line(link_.LineStamp(), texts));
+  report_.step([&] {
+    link_.MakeTimeStamps();
+    link_.WriteDataLog(plot::streamlog::line(link_.LineStamp(), texts));
+  });
 }
 
 void RunLog::close() {
   const bool own = isOpen();
   path_.clear();
-  if (own) link_.CloseDataLog();
+  if (own) report_.step([&] { link_.CloseDataLog(); });
 }
 
 }  // namespace calorix

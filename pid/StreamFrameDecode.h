@@ -27,7 +27,7 @@ StreamRam streamRam(StreamFrame frame);
 FieldTexts decodeStreamFrame(StreamFrame frame);
 FieldTexts decodeStreamRam(const RamImage& image);
 
-// The eight texts WriteDataLine logs, in its order: EditTempTP, EditPUV,
+// The eight texts of a telemetry log line (plot/StreamLog.h), in order: EditTempTP, EditPUV,
 // EditDUV, EditIUV, EditAllUV, EditTecErr, EditSumErr, EditPN.
 std::array<QString, 8> streamLogTexts(const FieldLookup& fields);
 
