@@ -77,11 +77,16 @@ void PidRun::start(const PidRunStart& how) {
   state_.Owner = RunOwner::PidWindow;
 
   link.clock().sleepMs(kPauseMs);
-  takeFrame();
+  gap_.reset();
+  QString gapLine;  // a run that starts without a frame starts its log with a gap
+  const bool read = takeFrame([&](const QString& line) { gapLine = line; });
   try {
     log_.write(window_->runLogHeader1());
     log_.write(pid::runLogHeader2());
-    writePidLine();
+    if (read)
+      writePidLine();
+    else
+      log_.write(gapLine);
   } catch (const AbortAction& failed) {
     // The controller runs already: the timer must still come, or the run
     // could not be stopped from here.
@@ -99,13 +104,20 @@ void PidRun::requestStop() {
 // ---- every frame -------------------------------------------------------------
 
 // The frame just read: counted, shown in the window and handed to the trend.
-void PidRun::takeFrame() {
+// A tick that read none shows so and leaves the window's values and history
+// as the last frame left them.
+bool PidRun::takeFrame(const RunGap::WriteLine& writeGapLine) {
   Link& link = ctx_.link;
   link.RdPidFrame();
+  if (!gap_.frameRead(link, writeGapLine)) {
+    window_->showNoFrame(state_.WorkCounter);
+    return false;
+  }
   ++state_.WorkCounter;
   window_->showFrame(state_.WorkCounter);
   trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
                              plot::Source::PidRun));
+  return true;
 }
 
 // The window's history moves with every measurement, logged or not.
@@ -136,9 +148,16 @@ void PidRun::runTick() {
   // Whatever the protocol switch says: the cycles of a run can be found in
   // the protocol even when the transfers are not traced.
   link.WriteProtocolDirect(QString::fromUtf8("Начало чтения по срабатыванию таймера"));
-  takeFrame();
+  const auto writeGapLine = [this](const QString& line) {
+    try {
+      log_.write(line);
+    } catch (const AbortAction& failed) {
+      ctx_.messages.show(failed.message());
+    }
+  };
+  const bool read = takeFrame(writeGapLine);
   try {
-    writePidLine();
+    if (read) writePidLine();
   } catch (const AbortAction& failed) {
     // A run log that cannot be written must not keep the run from going on
     // or from being stopped.

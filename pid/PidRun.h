@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "core/ControllerMap.h"
+#include "pid/RunGap.h"
 #include "pid/RunLog.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
@@ -61,11 +62,13 @@ class PidRun : public QObject {
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
   // The main window closes: no tick may follow.
   void stop() { timerPid_.stop(); }
+  // The frames this run's ticks did not get.
+  const RunGap& gap() const { return gap_; }
 
  private:
   void arm();
   void abandonStart(bool ownCoefsSet);
-  void takeFrame();
+  bool takeFrame(const RunGap::WriteLine& writeGapLine);
   void writePidLine();
   void runTick();
   void stopSequence();
@@ -76,6 +79,7 @@ class PidRun : public QObject {
   RunLog log_;
   QTimer timerPid_;
   TrendFeed trend_;
+  RunGap gap_;
 };
 
 }  // namespace calorix

@@ -7,6 +7,7 @@
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
+#include "pid/RunGap.h"
 #include "pid/RunRegisters.h"
 #include "pid/TrendSampleDecode.h"
 #include "ui/Events.h"
@@ -97,13 +98,20 @@ void PuskRun::start() {
   state_.Owner = RunOwner::Pusk;
   state_.PidStopRequest = 0;
   link.clock().sleepMs(50);
+  gap_.reset();
   link.RdPidFrame();
-  view_.setWorkCounterText(decimalText(state_.WorkCounter));
+  QString gapLine;  // a run that starts without a frame starts its log with a gap
+  const bool read = gap_.frameRead(link, [&](const QString& line) { gapLine = line; });
+  view_.setWorkCounterText(read ? decimalText(state_.WorkCounter)
+                                : noFrameText(state_.WorkCounter));
   try {
     link.WriteDataLog(QString::fromUtf8("Данные работы "));
     link.WriteDataLog(QString::fromUtf8(
         "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
-    WriteRunLine();
+    if (read)
+      WriteRunLine();
+    else
+      link.WriteDataLog(gapLine);
   } catch (const AbortAction& failed) {
     // The controller runs already: the timer must still come, or the run
     // could never be stopped from here.
@@ -131,6 +139,8 @@ void PuskRun::runTick() {
   timerPuskPidNew_.stop();
 
   link.RdPidFrame();
+  if (!gap_.frameRead(link, [this](const QString& line) { writeGapLine(line); }))
+    return missedTick();
   ++state_.WorkCounter;
   view_.setWorkCounterText(decimalText(state_.WorkCounter));
   try {
@@ -160,6 +170,26 @@ void PuskRun::runTick() {
     stopSequence();
   else
     arm();
+}
+
+// A tick that read no frame: nothing of it is shown as measured, logged or
+// handed to the trend, and the end of the program cannot be noticed; a stop
+// asked for is carried out as after a frame, otherwise the run waits for the
+// next one.
+void PuskRun::missedTick() {
+  view_.setWorkCounterText(noFrameText(state_.WorkCounter));
+  if (state_.PidStopRequest == 1)
+    stopSequence();
+  else
+    arm();
+}
+
+void PuskRun::writeGapLine(const QString& line) {
+  try {
+    ctx_.link.WriteDataLog(line);
+  } catch (const AbortAction& failed) {
+    ctx_.messages.show(failed.message());
+  }
 }
 
 void PuskRun::stopSequence() {

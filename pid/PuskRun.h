@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "pid/RunGap.h"
 #include "ui/RunHooks.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
@@ -48,6 +49,9 @@ class PuskRun : public QObject {
   // Every frame a tick reads goes to the trend as well.
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
 
+  // The frames this run's ticks did not get.
+  const RunGap& gap() const { return gap_; }
+
   // Caller holds the exchange guard for these.
   void WriteRunLine();
   void ShowPanelFromMirror();
@@ -57,6 +61,8 @@ class PuskRun : public QObject {
   void requestStop();
   void arm();
   void runTick();
+  void missedTick();
+  void writeGapLine(const QString& line);
   void stopSequence();
   void paintPanel(const QColor& color);
   std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror()[addr]; }
@@ -71,6 +77,7 @@ class PuskRun : public QObject {
   QTimer timerPuskPidNew_;
   QTimer timerForReadForPolz_;
   TrendFeed trend_;
+  RunGap gap_;
 };
 
 }  // namespace calorix

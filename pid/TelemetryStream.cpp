@@ -8,6 +8,7 @@
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
 #include "pid/TrendSampleDecode.h"
+#include "plot/LogGap.h"
 #include "ui/Events.h"
 
 namespace calorix {
@@ -56,6 +57,12 @@ void TelemetryStream::switchRamOutput() {
 QString TelemetryStream::runActiveText() {
   return QString::fromUtf8(
       "Поток P/B не запущен: идёт работа с ПИДом. Остановите работу и нажмите P/B снова.");
+}
+
+QString TelemetryStream::lineLostText() {
+  return QString::fromUtf8(
+      "Поток P/B остановлен: порт потерян. Когда порт вернётся, запустите поток снова кнопкой "
+      "P/B.");
 }
 
 bool TelemetryStream::endWanted() const {
@@ -108,10 +115,20 @@ TelemetryStream::End TelemetryStream::run() {
   }
   if (end == End::ShortBlock && link.hooks.showControlStatus)
     link.hooks.showControlStatus(link.status().text);
+  if (end == End::LineLost) {
+    // The log ends where the frames did, and says so.
+    link.MakeTimeStamps();
+    try {
+      link.WriteDataLog(plot::loggap::started(link.LineStamp()));
+    } catch (const AbortAction&) {
+      // The stream ends anyway; closing the log below tells what failed.
+    }
+  }
   // Only a stop after a frame tells the controller: the key switches its
   // output on and off, and while no frame comes (or after a broken one) it
   // may not be sending at all.
   finish(end == End::Stopped);
+  if (end == End::LineLost) ctx_.messages.show(lineLostText());
   return end;
 }
 
@@ -127,6 +144,8 @@ TelemetryStream::End TelemetryStream::loop() {
 
     // The header is never examined; a short one is dropped and read afresh.
     if (readPart(0, frame::kHeaderBytes, false) != Read::Whole) {
+      // A lost port fails every read at once: waiting on would spin.
+      if (ctx_.link.portLost()) return End::LineLost;
       waiting = true;
       continue;
     }
@@ -136,6 +155,7 @@ TelemetryStream::End TelemetryStream::loop() {
     Read got = readPart(frame::kHeaderBytes, frame::kRegisterBytes, true);
     if (got == Read::Whole)
       got = readPart(frame::kHeaderBytes + frame::kRegisterBytes, frame::kRamBytes, true);
+    if (got != Read::Whole && ctx_.link.portLost()) return End::LineLost;
     if (got == Read::Short) return End::ShortBlock;
     waiting = got == Read::Nothing;
     if (waiting) continue;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/Cp1251.h"
+#include "plot/LogGap.h"
 
 namespace calorix::plot {
 namespace {
@@ -182,6 +183,8 @@ LogReadResult parseLog(const QByteArray& bytes, QDate date) {
     QStringView line = lines[i];
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
     const bool last = i == lines.size() - 1;
+    // Where a run read no frames: neither data nor damage.
+    if (loggap::isGapLine(line)) continue;
     Parsed p = parseLine(line);
     if (p.shape == LineShape::Blank) continue;
     const LogKind kind = kindOf(p.shape);

@@ -1,0 +1,156 @@
+// A run through an outage of the line: the adapter pulled in the middle of a
+// Пуск run, a PID-window run and a P/B stream, and plugged in again. Ticks
+// while it is gone fail and show so, nothing is logged or drawn that was not
+// read, the data log marks the gap, the run goes on by itself when the line
+// is back and a stop asked for meanwhile is still carried out; the stream
+// ends once, without spinning.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+
+#include "pid/PidRun.h"
+#include "pid/PuskRun.h"
+#include "pid/RunGap.h"
+#include "pid/TFormRabPID.h"
+#include "plot/LogGap.h"
+#include "plot/LogReader.h"
+#include "tests/reliability/fault_rig.h"
+#include "tests/support/StartupFiles.h"
+
+namespace calorix {
+namespace {
+
+using matrix::Rig;
+
+enum class Kind { Pusk, PidWindow };
+
+struct RunRow {
+  Kind kind;
+  const char* name;
+  int startFrames;           // what the start counts of its own frame
+  const char* counterField;  // where the run shows its measurement number
+  QWidget* (*window)(Rig&);
+};
+
+QWidget* mainWindow(Rig& r) {
+  return &r.h.form1();
+}
+QWidget* pidWindow(Rig& r) {
+  return &r.h.console().window<TFormRabPID>();
+}
+
+const RunRow kRuns[] = {
+    {Kind::Pusk, "Pusk", 0, "Edit37", mainWindow},
+    {Kind::PidWindow, "PidWindow", 1, "EditNumIzm", pidWindow},
+};
+
+struct OutageRig {
+  Rig r;
+  const RunRow& row;
+  int samples = 0;  // handed to the trend
+
+  explicit OutageRig(const RunRow& run) : row(run) {
+    // A program at its first stage with the heater on: every Пуск cycle logs.
+    auto& ram = r.h.ctrl().memory().ram;
+    ram[ctl::ram::kProgramNumber] = 1;
+    ram[ctl::ram::kStageNumber] = 1;
+    ram[ctl::ram::kFlags] = ctl::flags::kHeaterOn;
+    const TrendFeed count{[this](const plot::Sample&) { ++samples; }};
+    r.h.form1().parts().puskRun().setTrendFeed(count);
+    r.h.form1().parts().pidRun().setTrendFeed(count);
+  }
+  void startOrStop() {
+    if (row.kind == Kind::Pusk) return r.main("ShapePuskStopTop");
+    r.in<TFormRabPID>(r.h.console().run().PidRunActive == 1 ? "Button3" : "Button1");
+  }
+  void tick() {
+    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().tick();
+    r.h.form1().parts().pidRun().tick();
+  }
+  QTimer& timer() {
+    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().TimerPuskPidNew();
+    return r.h.form1().parts().pidRun().TimerPid();
+  }
+  const RunGap& gap() {
+    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().gap();
+    return r.h.form1().parts().pidRun().gap();
+  }
+  QString counter() {
+    return row.window(r)->findChild<QLineEdit*>(QString::fromLatin1(row.counterField))->text();
+  }
+  void lineGone(bool gone) {
+    sim::Faults f;
+    f.portGone = gone;
+    r.h.ctrl().setFaults(f);
+  }
+  QStringList log() { return testing::logFileLines(r.h.link().dataLogPath()); }
+};
+
+std::string runName(const ::testing::TestParamInfo<RunRow>& info) {
+  return info.param.name;
+}
+
+class RunOutage : public ::testing::TestWithParam<RunRow> {};
+
+TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLineIsBack) {
+  OutageRig x(GetParam());
+  x.startOrStop();
+  ASSERT_EQ(x.r.h.console().run().PidRunActive, 1);
+  x.tick();
+  const int read = x.row.startFrames + 1;
+  ASSERT_EQ(x.counter(), QString::number(read));
+  const QStringList before = x.log();
+  const int samplesBefore = x.samples;
+
+  x.lineGone(true);
+  for (int i = 0; i < 3; ++i) {
+    x.tick();
+    EXPECT_EQ(x.counter(), noFrameText(read)) << "tick " << i;
+    EXPECT_TRUE(x.timer().isActive()) << "the run waits for its next tick";
+    EXPECT_EQ(x.timer().interval(), 4000);
+  }
+  EXPECT_FALSE(x.r.h.link().portOpen()) << "the device is let go while it is away";
+  EXPECT_EQ(x.samples, samplesBefore) << "nothing was read to draw";
+  EXPECT_EQ(x.gap().ticksLost(), 3);
+  QStringList log = x.log();
+  ASSERT_EQ(log.size(), before.size() + 1) << log.join('\n').toStdString();
+  EXPECT_TRUE(plot::loggap::isGapLine(log.last().toLocal8Bit())) << log.last().toStdString();
+  EXPECT_TRUE(x.gap().inGap());
+
+  // Plugged in again: the next tick opens it and reads the controller's next frame.
+  x.lineGone(false);
+  x.tick();
+  EXPECT_EQ(x.counter(), QString::number(read + 1));
+  EXPECT_TRUE(x.r.h.link().portOpen());
+  EXPECT_EQ(x.samples, samplesBefore + 1);
+  EXPECT_FALSE(x.gap().inGap());
+  log = x.log();
+  ASSERT_EQ(log.size(), before.size() + 3);
+  EXPECT_TRUE(plot::loggap::isGapLine(log[before.size() + 1].toLocal8Bit()));
+  EXPECT_FALSE(plot::loggap::isGapLine(log.last().toLocal8Bit()));
+  EXPECT_TRUE(log.last().startsWith(x.counter() + QStringLiteral("  ;  ")))
+      << log.last().toStdString();
+
+  // The log reads back to the frames that were read, the gap lines neither
+  // data nor damage.
+  const plot::LogReadResult back = plot::readLog(x.r.h.link().dataLogPath());
+  EXPECT_EQ(back.skippedLines, 0);
+  EXPECT_EQ(back.samples.size(), std::size_t(3));
+
+  // A stop asked for while the line is gone again is carried out by the
+  // next tick, which ends the run.
+  x.lineGone(true);
+  x.tick();
+  x.startOrStop();
+  x.tick();
+  EXPECT_EQ(x.r.h.console().run().PidRunActive, 0);
+  EXPECT_FALSE(x.timer().isActive());
+  QCoreApplication::processEvents();  // the losses are told after their exchanges
+  EXPECT_EQ(x.r.h.messages.shown.filter(QString::fromUtf8("потерян")).size(), 2)
+      << "each loss told once";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunOutage, ::testing::ValuesIn(kRuns), runName);
+
+}  // namespace
+}  // namespace calorix
