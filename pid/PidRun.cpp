@@ -166,6 +166,8 @@ void PidRun::runTick() {
 
   if (state_.PidStopRequest == 1)
     stopSequence();
+  else if (!read && link.portLost())
+    timerPid_.start(kLineWatchMs);  // the first frame after its return read at once
   else
     arm();
 }

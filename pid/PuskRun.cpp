@@ -175,11 +175,14 @@ void PuskRun::runTick() {
 // A tick that read no frame: nothing of it is shown as measured, logged or
 // handed to the trend, and the end of the program cannot be noticed; a stop
 // asked for is carried out as after a frame, otherwise the run waits for the
-// next one.
+// next one: while the port is lost, no longer than the line watch does, so
+// that the first frame after its return is read as soon as it comes.
 void PuskRun::missedTick() {
   view_.setWorkCounterText(noFrameText(state_.WorkCounter));
   if (state_.PidStopRequest == 1)
     stopSequence();
+  else if (ctx_.link.portLost())
+    timerPuskPidNew_.start(kLineWatchMs);
   else
     arm();
 }

@@ -106,8 +106,8 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
   for (int i = 0; i < 3; ++i) {
     x.tick();
     EXPECT_EQ(x.counter(), noFrameText(read)) << "tick " << i;
-    EXPECT_TRUE(x.timer().isActive()) << "the run waits for its next tick";
-    EXPECT_EQ(x.timer().interval(), 4000);
+    EXPECT_TRUE(x.timer().isActive()) << "the run waits for the line";
+    EXPECT_EQ(x.timer().interval(), kLineWatchMs);
   }
   EXPECT_FALSE(x.r.h.link().portOpen()) << "the device is let go while it is away";
   EXPECT_EQ(x.samples, samplesBefore) << "nothing was read to draw";
@@ -121,6 +121,7 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
   x.lineGone(false);
   x.tick();
   EXPECT_EQ(x.counter(), QString::number(read + 1));
+  EXPECT_EQ(x.timer().interval(), 4000) << "the run's own cadence again";
   EXPECT_TRUE(x.r.h.link().portOpen());
   EXPECT_EQ(x.samples, samplesBefore + 1);
   EXPECT_FALSE(x.gap().inGap());
