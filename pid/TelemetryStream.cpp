@@ -60,9 +60,7 @@ QString TelemetryStream::runActiveText() {
 }
 
 QString TelemetryStream::lineLostText() {
-  return QString::fromUtf8(
-      "Поток P/B остановлен: порт потерян. Когда порт вернётся, запустите поток снова кнопкой "
-      "P/B.");
+  return QString::fromUtf8("Поток P/B остановлен: порт потерян, кадры не читаются.");
 }
 
 bool TelemetryStream::endWanted() const {
