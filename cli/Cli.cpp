@@ -57,9 +57,10 @@ const std::vector<CommandEntry>& commandTable() {
       {"tune", "LOG...",
        "identify the furnace per temperature band from data logs (PID run and telemetry\n"
        "logs; Пуск work logs carry no power), after deriving and checking the regulator's\n"
-       "law from them; propose KP, KI, KD per band by a rule (--rule simc, amigo or zn;\n"
-       "--band C sets the bands' width, default 100) and the three cubics of the\n"
-       "coefficient editor fitted through them. Nothing is sent to the controller",
+       "law from them; propose the three cubics of the coefficient editor by a rule\n"
+       "(--rule model, the default: the identified furnace run under the law over a\n"
+       "reference program; simc, amigo or zn: per band, the cubics fitted through them;\n"
+       "--band C sets the bands' width, default 100). Nothing is sent to the controller",
        "calorix-cli tune \"Протоколы/2026/03/05/09_05_03 Data.txt\" --rule simc", 1, -1,
        tuneCommand},
   };
@@ -192,7 +193,7 @@ QString cliUsage() {
       "  --svg FILE          plot: draw the chart into FILE (SVG)\n"
       "  --csv FILE          plot: write the samples into FILE (CSV)\n"
       "  --size WxH          plot: the chart's size in pixels (default 1280x720)\n"
-      "  --rule NAME         tune: the tuning rule (simc, amigo, zn; default simc)\n"
+      "  --rule NAME         tune: the tuning rule (model, simc, amigo, zn; default model)\n"
       "  --band C            tune: the width of the temperature bands, °C (default 100)\n"
       "  -h, --help          show this text\n"
       "\n"

@@ -45,13 +45,18 @@ int tuneCommand(CommandContext& ctx) {
       throw CliError{kExitFile, QStringLiteral("%1: no such file").arg(path)};
     logs.push_back(tuning::readTuningLog(path));
   }
-  // The search over dead times and lags takes a while on long logs.
+  // The search over dead times and lags takes a while on long logs, the model
+  // rule's runs of the model a few seconds more: one bar each.
   tuning::TuneOptions withProgress = options;
-  int shown = 0;
-  withProgress.progress = [&](int done, int total) {
-    if (shown == 0) {
-      ctx.progress.begin(QStringLiteral("tune"), total);
-      ctx.progress.region(QStringLiteral("identifying the furnace"));
+  int shown = 0, total = 0;
+  withProgress.progress = [&](int done, int all) {
+    if (all != total) {
+      if (total != 0) ctx.progress.end();
+      ctx.progress.begin(QStringLiteral("tune"), all);
+      ctx.progress.region(total == 0 ? QStringLiteral("identifying the furnace")
+                                     : QStringLiteral("searching on the model"));
+      total = all;
+      shown = 0;
     }
     ctx.progress.advance(done - shown);
     shown = done;

@@ -10,18 +10,35 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include "ui/Designed.h"
+#include "ui/Events.h"
 
 namespace calorix {
 namespace {
 
 QString num(double v) {
   return QString::number(v, 'g', 4);
+}
+
+constexpr int kRunsBetweenEvents = 20;
+
+// What the model rule foretells of its proposal over the reference program.
+QString modelText(const tuning::ModelProposal& m) {
+  QString text = QString::fromUtf8(
+                     "На модели печи по эталонной программе: интеграл модуля ошибки %1 °C·мин, "
+                     "перерегулирование %2 °C, размах в конце выдержек %3 °C (%4 прогонов модели)")
+                     .arg(m.predicted.iae, 0, 'f', 0)
+                     .arg(m.predicted.overshoot, 0, 'f', 1)
+                     .arg(m.predicted.worstSwing(), 0, 'f', 2)
+                     .arg(m.runs);
+  if (!m.ok) text += QString::fromUtf8("\nГраницы не выдержаны: %1").arg(m.why);
+  return text;
 }
 
 QTableWidgetItem* cell(const QString& text) {
@@ -49,7 +66,11 @@ TuneWindow::TuneWindow(std::array<QLineEdit*, 12> pidFields, QWidget* parent)
   band_ = labelled(bandLabel, designed(new QComboBox(this), "ComboBand"));
   fill_ = designed(new QPushButton(QString::fromUtf8("Заполнить поля группы"), this), "ButtonFill");
   fill_->setEnabled(false);
-  for (QWidget* w : std::initializer_list<QWidget*>{ruleLabel, rule_, bandLabel, band_, fill_})
+  progress_ = designed(new QProgressBar(this), "ProgressPodbor");
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{ruleLabel, rule_, bandLabel, band_, fill_, progress_})
     controls->addWidget(w);
   controls->addStretch();
   layout->addLayout(controls);
@@ -91,6 +112,7 @@ TuneWindow::TuneWindow(std::array<QLineEdit*, 12> pidFields, QWidget* parent)
 }
 
 void TuneWindow::tuneLogs(const QStringList& paths) {
+  if (busy_) return;
   logs_.clear();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   for (const QString& path : paths) logs_.push_back(tuning::readTuningLog(path));
@@ -99,11 +121,25 @@ void TuneWindow::tuneLogs(const QStringList& paths) {
 }
 
 void TuneWindow::propose() {
+  if (busy_) return;
+  busy_ = true;
   tuning::TuneOptions options;
-  options.rule = tuning::ruleByKey(rule_->currentText()).value_or(tuning::Rule::Simc);
+  options.rule = tuning::ruleByKey(rule_->currentText()).value_or(tuning::Rule::Model);
+  // The model rule runs the furnace some thousand times: the bar shows how
+  // far, the window stays alive, and its own controls wait.
+  for (QWidget* w : std::initializer_list<QWidget*>{rule_, band_, fill_}) w->setEnabled(false);
+  options.progress = [this](int done, int total) {
+    progress_->setRange(0, total);
+    progress_->setValue(done);
+    if (done % kRunsBetweenEvents == 0) ui::letEventsRun();
+  };
   QApplication::setOverrideCursor(Qt::WaitCursor);
   result_ = tuning::tune(logs_, options);
   QApplication::restoreOverrideCursor();
+  progress_->setValue(progress_->maximum());
+  rule_->setEnabled(true);
+  band_->setEnabled(true);
+  busy_ = false;
 
   QStringList text;
   for (const QString& n : result_.notes) text << n;
@@ -111,6 +147,7 @@ void TuneWindow::propose() {
                                    .arg(result_.law.linesChecked)
                                    .arg(result_.law.statement)
                              : QString());
+  if (result_.ok && result_.model) text << modelText(*result_.model);
   if (!result_.ok) text << QString::fromUtf8("Подбор невозможен: %1").arg(result_.error);
   text.removeAll(QString());
   law_->setText(text.join('\n'));

@@ -17,6 +17,7 @@ class QChart;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTableWidget;
 
@@ -47,6 +48,8 @@ class TuneWindow : public QWidget {
   QTableWidget* bands_ = nullptr;
   QTableWidget* cubics_ = nullptr;
   QPushButton* fill_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  bool busy_ = false;  // a proposal is being worked out (events run meanwhile)
 };
 
 }  // namespace calorix

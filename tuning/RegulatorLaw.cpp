@@ -12,9 +12,13 @@ constexpr double kFullPower = 100.0;
 constexpr double kPowerSlack = 1.0;     // % : the power is a whole percent
 constexpr double kAllowedShare = 0.03;  // lines that may break a rule (first lines, rounding)
 constexpr double kRatioSlack = 0.03;    // relative, for a coefficient read off action / error
-constexpr double kMinErrorC = 2.0;      // errors below this say little about a ratio
-constexpr double kMinSumStep = 2.0;     // °C·s: smaller steps of the sum are rounding
-constexpr double kMaxGapS = 12.0;       // a longer gap between lines breaks a run of lines
+constexpr double kMinErrorC = 2.0;      // sums below this say little about a ratio
+// The error is logged to 1/256 °C and P to 1/65536 %: from half a degree on
+// P / e is good to 1 %, and the last degrees before a stage, where the
+// controller eases P, are seen.
+constexpr double kMinRatioErrorC = 0.5;
+constexpr double kMinSumStep = 2.0;  // °C·s: smaller steps of the sum are rounding
+constexpr double kMaxGapS = 12.0;    // a longer gap between lines breaks a run of lines
 constexpr double kHalf = 0.5;
 
 struct Where {
@@ -58,6 +62,7 @@ struct Checked {
 struct RatioLaw {
   Checked check;
   int halved = 0;
+  RowRefs halvedAt;
   bool any = false;
 };
 
@@ -93,8 +98,11 @@ RatioLaw checkRatio(const std::vector<std::pair<Where, std::array<double, 3>>>& 
     const double tol = kRatioSlack * std::abs(expected) + 1e-9;
     const bool full = std::abs(rs[k] - expected) <= tol;
     const bool half = halfAllowed && std::abs(rs[k] - kHalf * expected) <= tol;
-    if (half && !full) ++law.halved;
     const auto& [w, v] = points[k];
+    if (half && !full) {
+      ++law.halved;
+      law.halvedAt.push_back({w.log, w.row});
+    }
     law.check.count(full || half, w,
                     QStringLiteral("%1 = %2 at error %3, where %4 x error is %5")
                         .arg(rule)
@@ -135,7 +143,7 @@ RegulatorLaw deriveLaw(const std::vector<TuningLog>& logs) {
                        .arg(r.d)
                        .arg(total)
                        .arg(r.power));
-      if (present(r.error) && std::abs(r.error) >= kMinErrorC)
+      if (present(r.error) && std::abs(r.error) >= kMinRatioErrorC)
         pPoints.push_back({w, {r.temperature, r.p, r.error}});
       if (present(r.errorSum) && std::abs(r.errorSum) >= kMinErrorC)
         iPoints.push_back({w, {r.temperature, r.i, r.errorSum}});
@@ -228,6 +236,7 @@ RegulatorLaw deriveLaw(const std::vector<TuningLog>& logs) {
     return law;
   }
   law.holds = true;
+  law.details = readLawDetails(logs, p.halvedAt);
   const QString sumUnit =
       std::abs(law.sumPerSecond - 1) < 0.1
           ? QStringLiteral("S += e·dt, dt in s")
@@ -237,7 +246,8 @@ RegulatorLaw deriveLaw(const std::vector<TuningLog>& logs) {
           .arg(p.halved > 0 ? QStringLiteral(" (halved near the stage temperature)") : QString())
           .arg(sumUnit)
           .arg(law.derivativeActive ? QStringLiteral("D = KD(T)·de/dt, smoothed")
-                                    : QStringLiteral("D = 0 in these logs"));
+                                    : QStringLiteral("D = 0 in these logs")) +
+      QStringLiteral("; ") + law.details.statement();
   law.statement.replace(QStringLiteral("%%"), QStringLiteral("%"));
   return law;
 }

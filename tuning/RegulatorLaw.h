@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "tuning/LawDetails.h"
 #include "tuning/TuningLog.h"
 
 namespace calorix::tuning {
@@ -22,6 +23,7 @@ struct RegulatorLaw {
   int frozenIntervals = 0;    // intervals in which the sum of errors stood still
   double sumPerSecond = 1.0;  // the sum grows by this times the error each second
   bool derivativeActive = false;
+  LawDetails details;  // what the logs show beyond the statement, for simulating the law
 };
 
 // From the logs that carry the regulator's actions (PID run and stream logs);

@@ -13,10 +13,15 @@ constexpr double kMinDeadS = 1.0;       // a dead time is never zero on a furnac
 
 const std::vector<RuleInfo>& rules() {
   static const std::vector<RuleInfo> list = {
+      {Rule::Model, "model",
+       "model-based: the identified furnace run under the derived law over a reference program "
+       "(10 °C/min to 600 °C, 30 min, 10 °C/min to 900 °C, 30 min); KP, KI, KD straight lines "
+       "of the temperature with the least integral of absolute error whose overshoot stays "
+       "within 4.5 °C and whose holds settle, also with dead time, lag and gain 15 % larger"},
       {Rule::Simc, "simc",
        "SIMC (Skogestad) on the second-order model: closed-loop time = dead time, integral "
-       "time 4 (τc + θ) or the time constant, derivative time = the lining's lag as far as "
-       "the largest KD word allows, the rest of the lag counted half as dead time"},
+       "time 4 (τc + θ) or the time constant, derivative time = the lining's lag (as far as "
+       "a KD limit allows, the rest of the lag counted half as dead time)"},
       {Rule::Amigo, "amigo", "AMIGO (Åström–Hägglund) PID on the first-order-plus-dead-time model"},
       {Rule::ZieglerNichols, "zn",
        "Ziegler–Nichols step-response PID on the first-order-plus-dead-time model "
@@ -56,8 +61,8 @@ Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimi
         ti = t1 > kIntegratingRatio * dead ? kIntegralTimes * (tauC + dead)
                                            : std::min(t1, kIntegralTimes * (tauC + dead));
       };
-      // The derivative cancels as much of the lag as the controller's largest
-      // KD word allows; the rest counts half as dead time (the half rule).
+      // The derivative cancels as much of the lag as the KD limit allows; the
+      // rest counts half as dead time (the half rule).
       // KD = Kc(τD)·τD grows with τD: the largest τD that fits, by bisection.
       auto withDerivative = [&](double tdTry) {
         const double left = band.lagS - tdTry;
@@ -94,6 +99,8 @@ Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimi
       ti = 2 * theta;
       td = 0.5 * theta;
       break;
+    case Rule::Model:  // not a rule of one band: tuning/ModelRule
+      return {};
   }
   Pid pid;
   pid.kp = kc;
@@ -102,22 +109,73 @@ Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimi
   return pid;
 }
 
+namespace {
+
+constexpr double kWordScaleC = 1000.0;  // powers of T / 1000 keep the normal equations sound
+constexpr double kFitsShare = 0.10;     // a cubic that misses a value by more no longer fits
+
+// Least squares for the words of the given powers; the others stay as they are.
+bool fitPowers(const std::vector<double>& temps, const std::vector<double>& values,
+               const std::vector<int>& powers, Cubic& cubic) {
+  if (powers.empty()) return true;
+  LeastSquares ls(int(powers.size()));
+  for (std::size_t k = 0; k < temps.size(); ++k) {
+    std::array<double, LeastSquares::kMax> x{};
+    const double u = temps[k] / kWordScaleC;
+    for (std::size_t j = 0; j < powers.size(); ++j) x[j] = std::pow(u, powers[j]);
+    ls.add(x.data(), values[k] - cubic(temps[k]));
+  }
+  const auto beta = ls.solve();
+  if (!beta) return false;
+  for (std::size_t j = 0; j < powers.size(); ++j)
+    cubic.c[std::size_t(powers[j])] = (*beta)[j] / std::pow(kWordScaleC, powers[j]);
+  return true;
+}
+
+}  // namespace
+
 FittedCubic fitControllerCubic(const std::vector<double>& temps,
                                const std::vector<double>& values) {
   FittedCubic out;
   const int degree = std::min<int>(3, int(temps.size()) - 1);
   if (degree < 0) return out;
-  // Fix the words from the highest power down; the rest is refitted to what
-  // the rounded higher words leave.
-  std::vector<double> rest = values;
-  for (int power = degree; power >= 0; --power) {
-    const auto fit = fitPolynomial(temps, rest, power);
-    const double word =
-        fit ? std::round(fit->c[std::size_t(power)] * kCubicWordScale) / kCubicWordScale : 0.0;
-    out.cubic.c[std::size_t(power)] = word;
-    if (std::abs(word) > kCubicWordMax) out.fits = false;
-    for (std::size_t k = 0; k < temps.size(); ++k) rest[k] -= word * std::pow(temps[k], power);
+  std::vector<int> free;
+  for (int power = degree; power >= 0; --power) free.push_back(power);
+  auto refit = [&] {
+    for (int power : free) out.cubic.c[std::size_t(power)] = 0;
+    fitPowers(temps, values, free, out.cubic);
+  };
+  // A word beyond the controller's range is held at its limit, the largest
+  // first, and the others fitted again to what it leaves.
+  refit();
+  while (!free.empty()) {
+    auto worst = free.end();
+    for (auto it = free.begin(); it != free.end(); ++it)
+      if (std::abs(out.cubic.c[std::size_t(*it)]) > kCubicWordMax &&
+          (worst == free.end() ||
+           std::abs(out.cubic.c[std::size_t(*it)]) > std::abs(out.cubic.c[std::size_t(*worst)])))
+        worst = it;
+    if (worst == free.end()) break;
+    double& word = out.cubic.c[std::size_t(*worst)];
+    word = std::copysign(kCubicWordMax, word);
+    out.heldAtLimit = true;
+    free.erase(worst);
+    refit();
   }
+  // Words of 1e-8 from the highest power down, the lower ones fitted again
+  // after each rounding, so the rounding of A (which counts a thousand
+  // million times at 1000 °C) is made good by the others.
+  while (!free.empty()) {
+    double& word = out.cubic.c[std::size_t(free.front())];
+    word = std::round(word * kCubicWordScale) / kCubicWordScale;
+    free.erase(free.begin());
+    refit();
+  }
+  double largest = 0;
+  for (double v : values) largest = std::max(largest, std::abs(v));
+  for (std::size_t k = 0; k < temps.size(); ++k)
+    out.worstMisfit = std::max(out.worstMisfit, std::abs(out.cubic(temps[k]) - values[k]));
+  out.fits = !out.heldAtLimit || out.worstMisfit <= kFitsShare * largest;
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -15,7 +16,9 @@
 
 namespace calorix::tuning {
 
-enum class Rule { Simc, Amigo, ZieglerNichols };
+// Model: coefficients chosen by running the identified furnace under the
+// derived law (tuning/ModelRule); the others read a band's model alone.
+enum class Rule { Model, Simc, Amigo, ZieglerNichols };
 
 struct RuleInfo {
   Rule rule;
@@ -36,18 +39,26 @@ inline constexpr double kCubicWordMax = 2147483647.0 / kCubicWordScale;
 
 // sumPerSecond: how fast the controller's sum of errors grows per °C of error
 // and second (the derived law); KI is scaled by it. kdLimit: the largest KD
-// the controller can hold (a constant cubic word).
-Pid propose(Rule rule, const BandModel& band, double sumPerSecond, double kdLimit = kCubicWordMax);
+// to propose (none by default: the cubic's C and B words carry a KD far
+// beyond one word above a hundred degrees).
+Pid propose(Rule rule, const BandModel& band, double sumPerSecond,
+            double kdLimit = std::numeric_limits<double>::infinity());
 
 struct FittedCubic {
-  Cubic cubic;       // D, C, B, A as the words hold them
-  bool fits = true;  // every word within the controller's range
+  Cubic cubic;               // D, C, B, A as the words hold them
+  bool heldAtLimit = false;  // a word had to be held at ±kCubicWordMax
+  double worstMisfit = 0;    // the most the cubic misses a point by
+  // The cubic follows the points: no word at its limit, or the others made
+  // up for it within a tenth of the largest value.
+  bool fits = true;
 };
 
 // Through the points (temperature, coefficient), degree at most three and
-// below the number of points; each word rounded to 1e-8 from A down, the
-// lower ones fitted again after each rounding, so the rounding of A (which
-// counts a thousand million times at 1000 °C) is made good by the others.
+// below the number of points. A word beyond the controller's range is held at
+// its limit and the others fitted to what is left: a coefficient of a few
+// hundred is still held above a hundred degrees by the C and B words. Each
+// word is rounded to 1e-8 from A down, the lower ones fitted again after each
+// rounding.
 FittedCubic fitControllerCubic(const std::vector<double>& temps, const std::vector<double>& values);
 
 }  // namespace calorix::tuning

@@ -20,6 +20,40 @@ QString number(double v, int digits = 4) {
   return QString::number(v, 'g', digits);
 }
 
+QString swings(const std::vector<double>& holds) {
+  QStringList parts;
+  for (double s : holds)
+    parts << (s == kNeverHeld ? QStringLiteral("never held") : QString::number(s, 'f', 2));
+  return parts.join(QStringLiteral(" / "));
+}
+
+QString modelText(const ModelProposal& m) {
+  const Schedule& s = m.schedule;
+  QStringList out;
+  out << QStringLiteral(
+             "model rule: KP %1..%2, KI %3..%4, KD %5..%6 from %7 to %8 °C (%9 runs of the model)")
+             .arg(number(s.low.kp), number(s.high.kp), number(s.low.ki), number(s.high.ki),
+                  number(s.low.kd), number(s.high.kd))
+             .arg(s.fromC, 0, 'f', 0)
+             .arg(s.toC, 0, 'f', 0)
+             .arg(m.runs);
+  QStringList stages;
+  for (const ReferenceStage& st : m.reference)
+    stages << QStringLiteral("%1 °C/min to %2 °C, %3 min")
+                  .arg(st.speedCPerMin)
+                  .arg(st.temperatureC)
+                  .arg(st.holdMin);
+  out << QStringLiteral("reference program: %1").arg(stages.join(QStringLiteral(", ")));
+  out << QStringLiteral(
+             "on the model: IAE %1 °C·min, overshoot %2 °C, hold swing %3 °C; with dead time, lag "
+             "and gain larger: hold swing %4 °C")
+             .arg(m.predicted.iae, 0, 'f', 0)
+             .arg(m.predicted.overshoot, 0, 'f', 1)
+             .arg(swings(m.predicted.holdSwing), swings(m.onMargin.holdSwing));
+  if (!m.ok) out << QStringLiteral("warning: %1").arg(m.why);
+  return out.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options) {
@@ -48,11 +82,14 @@ TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options) 
   }
   std::vector<double> temps;
   std::array<std::vector<double>, 3> values;
+  const Rule bandRule = options.rule == Rule::Model ? Rule::Simc : options.rule;
   for (const BandModel& band : r.id.bands) {
     BandProposal p;
     p.band = band;
     if (band.excited) {
-      p.proposed = propose(options.rule, band, r.law.sumPerSecond);
+      // KD is not held to one word: above a hundred degrees the C and B
+      // words carry what D cannot.
+      p.proposed = propose(bandRule, band, r.law.sumPerSecond);
       temps.push_back(band.middle());
       for (int c = 0; c < 3; ++c) values[std::size_t(c)].push_back(ofColumn(*p.proposed, c));
     }
@@ -62,8 +99,34 @@ TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options) 
     r.error = QStringLiteral("no band has enough excitation to propose coefficients");
     return r;
   }
-  for (int c = 0; c < 3; ++c)
-    r.cubics[std::size_t(c)] = fitControllerCubic(temps, values[std::size_t(c)]);
+  if (options.rule == Rule::Model) {
+    // The search starts from the per-band rule's proposals: their mean, and
+    // the straight line through them where it stays positive.
+    Schedule start{temps.front(), temps.back(), {}, {}};
+    for (int c = 0; c < 3; ++c) {
+      const std::vector<double>& v = values[std::size_t(c)];
+      double mean = 0;
+      for (double x : v) mean += x / double(v.size());
+      const auto line = fitPolynomial(temps, v, std::min<int>(1, int(temps.size()) - 1));
+      double low = line ? (*line)(start.fromC) : mean, high = line ? (*line)(start.toC) : mean;
+      if (!(low > 0 && high > 0)) low = high = mean;
+      (c == kKP ? start.low.kp : c == kKD ? start.low.kd : start.low.ki) = low;
+      (c == kKP ? start.high.kp : c == kKD ? start.high.kd : start.high.ki) = high;
+    }
+    ModelRuleOptions mo = options.model;
+    if (options.progress) mo.progress = options.progress;
+    r.model = proposeByModel(loopModel(r.id.plant, r.law.details, r.law.sumPerSecond), start, mo);
+    for (BandProposal& p : r.bands)
+      if (p.proposed) p.proposed = r.model->schedule.at(p.band.middle());
+    for (int c = 0; c < 3; ++c) {
+      FittedCubic& f = r.cubics[std::size_t(c)];
+      for (int row = 0; row < 4; ++row)
+        f.cubic.c[std::size_t(3 - row)] = r.model->words[std::size_t(4 * c + row)];
+    }
+  } else {
+    for (int c = 0; c < 3; ++c)
+      r.cubics[std::size_t(c)] = fitControllerCubic(temps, values[std::size_t(c)]);
+  }
   for (BandProposal& p : r.bands) {
     const double t = p.band.middle();
     p.fromCubics = {r.cubics[kKP].cubic(t), r.cubics[kKI].cubic(t), r.cubics[kKD].cubic(t)};
@@ -97,6 +160,7 @@ QString tuneText(const TuneResult& r) {
              .arg(p.residual, 0, 'g', 2);
   out << QStringLiteral("rule: %1 — %2")
              .arg(QLatin1String(infoOf(r.rule).key), QString::fromUtf8(infoOf(r.rule).description));
+  if (r.model) out << modelText(*r.model);
   out << QString();
   out << QStringLiteral(
       "band, °C     gain °C/%  tau s   dead s  fit %    KP        KI          KD       | from "
@@ -139,9 +203,11 @@ QString tuneText(const TuneResult& r) {
   }
   for (int c = 0; c < 3; ++c)
     if (!r.cubics[std::size_t(c)].fits)
-      out << QStringLiteral("warning: a word of %1 is beyond what the controller holds (±%2)")
+      out << QStringLiteral(
+                 "warning: within words of ±%1 the cubic of %2 misses the proposal by up to %3")
+                 .arg(kCubicWordMax, 0, 'f', 8)
                  .arg(QLatin1String(kColumnNames[c]))
-                 .arg(kCubicWordMax, 0, 'f', 8);
+                 .arg(number(r.cubics[std::size_t(c)].worstMisfit));
   return out.join(QLatin1Char('\n'));
 }
 
@@ -173,6 +239,17 @@ QJsonObject tuneJson(const TuneResult& r) {
       cubics[QLatin1String(kColumnNames[c])] = QJsonArray{cu.c[3], cu.c[2], cu.c[1], cu.c[0]};
     }
   o[QStringLiteral("cubics")] = cubics;
+  if (r.model) {
+    const ModelProposal& m = *r.model;
+    QJsonArray holds;
+    for (double s : m.predicted.holdSwing)
+      holds.append(s == kNeverHeld ? QJsonValue() : QJsonValue(s));
+    o[QStringLiteral("model")] = QJsonObject{{QStringLiteral("met"), m.ok},
+                                             {QStringLiteral("iae"), m.predicted.iae},
+                                             {QStringLiteral("overshoot"), m.predicted.overshoot},
+                                             {QStringLiteral("hold_swing"), holds},
+                                             {QStringLiteral("runs"), m.runs}};
+  }
   return o;
 }
 

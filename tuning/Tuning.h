@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tuning/Identify.h"
+#include "tuning/ModelRule.h"
 #include "tuning/RegulatorLaw.h"
 #include "tuning/Rules.h"
 #include "tuning/TuningLog.h"
@@ -20,13 +21,15 @@
 namespace calorix::tuning {
 
 struct TuneOptions {
-  Rule rule = Rule::Simc;
+  Rule rule = Rule::Model;
   double bandWidthC = 100;
-  std::function<void(int done, int total)> progress;  // of the identification
+  std::function<void(int done, int total)> progress;  // of the identification, then the search
+  ModelRuleOptions model;                             // for Rule::Model
 };
 
 struct BandProposal {
   BandModel band;
+  // Rule::Model proposes for the whole range at once: the same at every band.
   std::optional<Pid> proposed;  // only for a band with enough excitation
   Pid fromCubics;               // what the fitted cubics give at the band's middle
 };
@@ -42,7 +45,8 @@ struct TuneResult {
   RegulatorLaw law;
   Identification id;
   std::vector<BandProposal> bands;
-  std::array<FittedCubic, 3> cubics;  // KP, KD, KI
+  std::array<FittedCubic, 3> cubics;   // KP, KD, KI
+  std::optional<ModelProposal> model;  // Rule::Model: the search and what it foretells
 };
 
 TuneResult tune(const std::vector<TuningLog>& logs, const TuneOptions& options = {});

@@ -45,8 +45,10 @@ TEST(CliTune, ProposesPerBandAndPrintsTheCubicsAsTheEditorShowsThem) {
   const QJsonObject o = QJsonDocument::fromJson(rig.out.toUtf8()).object();
   QStringList keys = o.keys();
   keys.sort();
-  EXPECT_EQ(keys, QStringList({"bands", "command", "cubics", "exitCode", "law", "ok", "rule"}));
-  EXPECT_EQ(o["rule"].toString(), "simc");
+  EXPECT_EQ(keys,
+            QStringList({"bands", "command", "cubics", "exitCode", "law", "model", "ok", "rule"}));
+  EXPECT_EQ(o["rule"].toString(), "model");
+  EXPECT_TRUE(o["model"].toObject()["met"].toBool());
   const QJsonArray bands = o["bands"].toArray();
   ASSERT_FALSE(bands.isEmpty());
   QStringList bandKeys = bands[1].toObject().keys();
@@ -86,7 +88,7 @@ TEST(CliTune, RefusesWhatItCannotUse) {
     const char* says;
   };
   const Case cases[] = {
-      {{"tune", log, "--rule", "pi"}, 2, "--rule pi: the rules are simc, amigo, zn"},
+      {{"tune", log, "--rule", "pi"}, 2, "--rule pi: the rules are model, simc, amigo, zn"},
       {{"tune", log, "--band", "5"}, 2, "--band 5: give a width of 10 to 1000"},
       {{"plot", log, "--rule", "simc"}, 2, "--rule and --band belong to tune"},
       {{"tune", rig.path("none.txt")}, 4, "no such file"},

@@ -171,8 +171,10 @@ TEST(Identify, ABandTheLogsOnlyHoldInIsReportedNotGuessed) {
   hold.maxSeconds = 3 * 3600;
   QStringList lines = cp1251::decode(runFurnace(hold).log).split(QStringLiteral("\r\n"));
   lines = lines.mid(0, 2) + lines.mid(2 + 1800);  // the settled last hour
-  const TuneResult r =
-      tune({logOf(defaultRunLog()), logOf(cp1251::encode(lines.join(QStringLiteral("\r\n"))))});
+  TuneOptions perBand;  // the bands are the point here, not the model rule's search
+  perBand.rule = Rule::Simc;
+  const TuneResult r = tune(
+      {logOf(defaultRunLog()), logOf(cp1251::encode(lines.join(QStringLiteral("\r\n"))))}, perBand);
   ASSERT_TRUE(r.ok) << r.error.toStdString();
   bool seen = false;
   for (const BandProposal& b : r.bands) {
@@ -193,7 +195,8 @@ TEST(Identify, ABandTheLogsOnlyHoldInIsReportedNotGuessed) {
 TEST(ControllerCubic, WordsAreWholeHundredMillionthsAndStillMeetTheProposals) {
   struct Case {
     std::vector<double> temps, values;
-    double tolerance;  // at the points
+    double tolerance;   // at the points
+    bool held = false;  // a word held at the controller's limit
   };
   const Case cases[] = {
       // A smooth schedule over the range: A's rounding is made good by B, C, D.
@@ -203,15 +206,25 @@ TEST(ControllerCubic, WordsAreWholeHundredMillionthsAndStillMeetTheProposals) {
       {{250, 550, 850}, {0.0021, 0.0014, 0.0011}, 1.5e-4},
       // Two bands: a straight line through both.
       {{300, 600}, {4, 3}, 1e-5},
+      // A KD of 450 (% per °C/s): D held at its limit, C, B and A carry the
+      // rest (from 300 °C on within a tenth).
+      {{300, 400, 500, 600, 700, 800, 900, 1000}, std::vector<double>(8, 450.0), 45, true},
   };
   for (const Case& c : cases) {
     const FittedCubic f = fitControllerCubic(c.temps, c.values);
     EXPECT_TRUE(f.fits);
-    for (double word : f.cubic.c) EXPECT_DOUBLE_EQ(std::round(word * 1e8) / 1e8, word);
+    EXPECT_EQ(f.heldAtLimit, c.held);
+    for (double word : f.cubic.c) {
+      EXPECT_DOUBLE_EQ(std::round(word * 1e8) / 1e8, word);
+      EXPECT_LE(std::abs(word), kCubicWordMax);
+    }
     for (std::size_t k = 0; k < c.temps.size(); ++k)
       EXPECT_NEAR(f.cubic(c.temps[k]), c.values[k], c.tolerance) << c.temps[k];
   }
-  EXPECT_FALSE(fitControllerCubic({100, 200}, {0, 5000}).fits) << "C = 50 is beyond a word";
+  // Two points need C = 50, beyond a word: held at the limit, the line misses them.
+  const FittedCubic steep = fitControllerCubic({100, 200}, {0, 5000});
+  EXPECT_TRUE(steep.heldAtLimit);
+  EXPECT_FALSE(steep.fits);
 }
 
 TEST(ControllerCubic, EditorTextPutsTheMinusBeforeThePaddedMagnitude) {

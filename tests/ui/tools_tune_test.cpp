@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -64,7 +65,13 @@ TEST(CoefEditorTuning, ProposesFromLogsFillsGroupFourAndSendsNothingBeforeZapis)
   chosen = {good};
   QTest::mouseClick(podbor, Qt::LeftButton);
   ASSERT_TRUE(tune->result().ok) << tune->result().error.toStdString();
-  EXPECT_TRUE(tune->findChild<QLabel*>("LabelLaw")->text().contains("power = clamp(P + I + D"));
+  const QString said = tune->findChild<QLabel*>("LabelLaw")->text();
+  EXPECT_TRUE(said.contains("power = clamp(P + I + D"));
+  // The model rule by default: what it foretells is shown, the bar run to its end.
+  EXPECT_TRUE(said.contains(QString::fromUtf8("На модели печи"))) << said.toStdString();
+  const auto* bar = tune->findChild<QProgressBar*>("ProgressPodbor");
+  EXPECT_GT(bar->maximum(), 100);
+  EXPECT_EQ(bar->value(), bar->maximum());
   auto* bands = tune->findChild<QTableWidget*>("GridBands");
   EXPECT_EQ(bands->rowCount(), int(tune->result().bands.size()));
   // The band shown first has its measured curve and the model's.
