@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 
+#include "app/MainWindowParts.h"
 #include "pid/PidRun.h"
 #include "pid/PuskRun.h"
 #include "pid/RunGap.h"
@@ -22,31 +23,16 @@ namespace {
 
 using matrix::Rig;
 
-enum class Kind { Pusk, PidWindow };
-
 struct RunRow {
-  Kind kind;
   const char* name;
-  int startFrames;           // what the start counts of its own frame
-  const char* counterField;  // where the run shows its measurement number
-  QWidget* (*window)(Rig&);
-};
-
-QWidget* mainWindow(Rig& r) {
-  return &r.h.form1();
-}
-QWidget* pidWindow(Rig& r) {
-  return &r.h.console().window<TFormRabPID>();
-}
-
-const RunRow kRuns[] = {
-    {Kind::Pusk, "Pusk", 0, "Edit37", mainWindow},
-    {Kind::PidWindow, "PidWindow", 1, "EditNumIzm", pidWindow},
+  bool pusk;        // the Пуск run, or the PID work window's
+  int startFrames;  // what the start counts of its own frame
 };
 
 struct OutageRig {
   Rig r;
   const RunRow& row;
+  MainWindowParts& parts = r.h.form1().parts();
   int samples = 0;  // handed to the trend
 
   explicit OutageRig(const RunRow& run) : row(run) {
@@ -56,27 +42,23 @@ struct OutageRig {
     ram[ctl::ram::kStageNumber] = 1;
     ram[ctl::ram::kFlags] = ctl::flags::kHeaterOn;
     const TrendFeed count{[this](const plot::Sample&) { ++samples; }};
-    r.h.form1().parts().puskRun().setTrendFeed(count);
-    r.h.form1().parts().pidRun().setTrendFeed(count);
+    parts.puskRun().setTrendFeed(count);
+    parts.pidRun().setTrendFeed(count);
   }
   void startOrStop() {
-    if (row.kind == Kind::Pusk) return r.main("ShapePuskStopTop");
+    if (row.pusk) return r.main("ShapePuskStopTop");
     r.in<TFormRabPID>(r.h.console().run().PidRunActive == 1 ? "Button3" : "Button1");
   }
-  void tick() {
-    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().tick();
-    r.h.form1().parts().pidRun().tick();
-  }
+  void tick() { row.pusk ? parts.puskRun().tick() : parts.pidRun().tick(); }
   QTimer& timer() {
-    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().TimerPuskPidNew();
-    return r.h.form1().parts().pidRun().TimerPid();
+    return row.pusk ? parts.puskRun().TimerPuskPidNew() : parts.pidRun().TimerPid();
   }
-  const RunGap& gap() {
-    if (row.kind == Kind::Pusk) return r.h.form1().parts().puskRun().gap();
-    return r.h.form1().parts().pidRun().gap();
-  }
+  const RunGap& gap() { return row.pusk ? parts.puskRun().gap() : parts.pidRun().gap(); }
+  // The measurement number where the run shows it.
   QString counter() {
-    return row.window(r)->findChild<QLineEdit*>(QString::fromLatin1(row.counterField))->text();
+    QWidget& window =
+        row.pusk ? static_cast<QWidget&>(r.h.form1()) : r.h.console().window<TFormRabPID>();
+    return window.findChild<QLineEdit*>(row.pusk ? "Edit37" : "EditNumIzm")->text();
   }
   void lineGone(bool gone) {
     sim::Faults f;
@@ -151,7 +133,9 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
       << "each loss told once";
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, RunOutage, ::testing::ValuesIn(kRuns), runName);
+INSTANTIATE_TEST_SUITE_P(Runs, RunOutage,
+                         ::testing::Values(RunRow{"Pusk", true, 0}, RunRow{"PidWindow", false, 1}),
+                         runName);
 
 }  // namespace
 }  // namespace calorix
