@@ -78,7 +78,8 @@ void PidRun::start(const PidRunStart& how) {
 
   link.clock().sleepMs(kPauseMs);
   gap_.reset();
-  QString gapLine;  // a run that starts without a frame starts its log with a gap
+  framesAsked_ = how.log;  // R5 bit 2 goes with the log box
+  QString gapLine;         // a run that starts without a frame starts its log with a gap
   const bool read = takeFrame([&](const QString& line) { gapLine = line; });
   try {
     log_.write(window_->runLogHeader1());
@@ -109,7 +110,7 @@ void PidRun::requestStop() {
 bool PidRun::takeFrame(const RunGap::WriteLine& writeGapLine) {
   Link& link = ctx_.link;
   link.RdPidFrame();
-  if (!gap_.frameRead(link, writeGapLine)) {
+  if (!gap_.frameRead(link, writeGapLine, framesAsked_)) {
     window_->showNoFrame(state_.WorkCounter);
     return false;
   }

@@ -80,6 +80,7 @@ class PidRun : public QObject {
   QTimer timerPid_;
   TrendFeed trend_;
   RunGap gap_;
+  bool framesAsked_ = true;
 };
 
 }  // namespace calorix

@@ -9,11 +9,12 @@ QString noFrameText(qint32 framesRead) {
   return decimalText(framesRead) + QString::fromUtf8(", нет кадра");
 }
 
-bool RunGap::frameRead(Link& link, const WriteLine& writeLine) {
+bool RunGap::frameRead(Link& link, const WriteLine& writeLine, bool framesAsked) {
   // The frame's read is the tick's only transfer: the line state it left
   // says whether anything came (a lost port brings nothing at once, a
   // silent controller nothing after the time-out).
-  const bool read = link.lineState() == LineState::Answering;
+  const LineState found = link.lineState();
+  const bool read = found == LineState::Answering || (!framesAsked && found == LineState::Silent);
   if (!read) ++ticksLost_;
   if (read == !inGap_) return read;
   inGap_ = !read;

@@ -22,8 +22,10 @@ class RunGap {
   using WriteLine = std::function<void(const QString&)>;
 
   // After the tick's RdPidFrame: whether any byte of the frame came. A gap
-  // that begins or ends here is written through writeLine first.
-  bool frameRead(Link& link, const WriteLine& writeLine);
+  // that begins or ends here is written through writeLine first. A run that
+  // did not ask the controller for its frames (R5 bit 2 left clear) reads
+  // nothing by design and misses a tick only while the port is lost.
+  bool frameRead(Link& link, const WriteLine& writeLine, bool framesAsked = true);
   // A new run begins without a gap.
   void reset() { *this = RunGap(); }
 

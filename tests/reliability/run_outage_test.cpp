@@ -1,9 +1,8 @@
-// A run through an outage of the line: the adapter pulled in the middle of a
-// Пуск run, a PID-window run and a P/B stream, and plugged in again. Ticks
+// A run through an outage of the line: the adapter pulled (or the controller
+// silent) in the middle of a Пуск run and a PID-window run, and back again. Ticks
 // while it is gone fail and show so, nothing is logged or drawn that was not
 // read, the data log marks the gap, the run goes on by itself when the line
-// is back and a stop asked for meanwhile is still carried out; the stream
-// ends once, without spinning.
+// is back and a stop asked for meanwhile is still carried out.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -27,6 +26,7 @@ struct RunRow {
   const char* name;
   bool pusk;        // the Пуск run, or the PID work window's
   int startFrames;  // what the start counts of its own frame
+  bool portGone;    // the adapter pulled, or the controller silent on an open port
 };
 
 struct OutageRig {
@@ -62,7 +62,7 @@ struct OutageRig {
   }
   void lineGone(bool gone) {
     sim::Faults f;
-    f.portGone = gone;
+    (row.portGone ? f.portGone : f.silent) = gone;
     r.h.ctrl().setFaults(f);
   }
   QStringList log() { return testing::logFileLines(r.h.link().dataLogPath()); }
@@ -89,9 +89,10 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
     x.tick();
     EXPECT_EQ(x.counter(), noFrameText(read)) << "tick " << i;
     EXPECT_TRUE(x.timer().isActive()) << "the run waits for the line";
-    EXPECT_EQ(x.timer().interval(), kLineWatchMs);
+    // A lost port is looked for as often as the line watch does.
+    EXPECT_EQ(x.timer().interval(), x.row.portGone ? kLineWatchMs : 4000);
   }
-  EXPECT_FALSE(x.r.h.link().portOpen()) << "the device is let go while it is away";
+  EXPECT_EQ(x.r.h.link().portOpen(), !x.row.portGone) << "a device away is let go";
   EXPECT_EQ(x.samples, samplesBefore) << "nothing was read to draw";
   EXPECT_EQ(x.gap().ticksLost(), 3);
   QStringList log = x.log();
@@ -99,7 +100,7 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
   EXPECT_TRUE(plot::loggap::isGapLine(log.last().toLocal8Bit())) << log.last().toStdString();
   EXPECT_TRUE(x.gap().inGap());
 
-  // Plugged in again: the next tick opens it and reads the controller's next frame.
+  // Back: the next tick opens the port again and reads the controller's next frame.
   x.lineGone(false);
   x.tick();
   EXPECT_EQ(x.counter(), QString::number(read + 1));
@@ -129,12 +130,16 @@ TEST_P(RunOutage, TicksFailVisiblyLogOnlyWhatWasReadMarkTheGapAndGoOnWhenTheLine
   EXPECT_EQ(x.r.h.console().run().PidRunActive, 0);
   EXPECT_FALSE(x.timer().isActive());
   QCoreApplication::processEvents();  // the losses are told after their exchanges
-  EXPECT_EQ(x.r.h.messages.shown.filter(QString::fromUtf8("потерян")).size(), 2)
+  EXPECT_EQ(x.r.h.messages.shown.filter(QString::fromUtf8("потерян")).size(),
+            x.row.portGone ? 2 : 0)
       << "each loss told once";
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, RunOutage,
-                         ::testing::Values(RunRow{"Pusk", true, 0}, RunRow{"PidWindow", false, 1}),
+                         ::testing::Values(RunRow{"Pusk", true, 0, true},
+                                           RunRow{"PidWindow", false, 1, true},
+                                           RunRow{"PuskSilent", true, 0, false},
+                                           RunRow{"PidWindowSilent", false, 1, false}),
                          runName);
 
 }  // namespace
