@@ -9,7 +9,8 @@
 //   - the console's CPU while the line was gone (the process, the emulator
 //     stopped meanwhile, and the UI thread alone), next to the UI thread's
 //     while the line was up;
-//   - the run's ticks that read no frame, frames read before and after;
+//   - the run's ticks that read no frame, the regulator cycles the log has
+//     no frame of, frames read before and in all;
 //   - the data log's lines: headers, data lines, gap lines.
 // Usage: bench_outage_bench [outage seconds ...]   (default 5 30 60)
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -36,6 +38,7 @@
 #include "pid/PuskRun.h"
 #include "pid/TFormRabPID.h"
 #include "plot/LogGap.h"
+#include "plot/LogReader.h"
 #include "sim/Controller.h"
 #include "sim/FurnaceFirmware.h"
 #include "sim/PtyServer.h"
@@ -50,6 +53,8 @@ constexpr int kFramesBefore = 3;
 constexpr int kFramesAfter = 2;
 // The console without a run, before the run starts.
 constexpr int kIdleMs = 5000;
+// The controller's regulator cycle: a PID frame each.
+constexpr double kCycleMs = 4000;
 // The first part of an outage, where the loss is found and told.
 constexpr int kSettleMs = 2000;
 // Longest wait for anything the run does by itself.
@@ -234,6 +239,13 @@ void runOutage(Kind kind, int outageS) {
   startOrStop("Button3");
   runUntil([&] { return run.PidRunActive == 0; }, kPatienceMs);
   const LogCount log = countLog(logPath);
+  // The regulator's cycles that brought no frame, from the log's own stamps:
+  // the longest step between two samples, in cycles.
+  const std::vector<plot::Sample> samples = plot::readLog(logPath).samples;
+  qint64 longestStepMs = 0;
+  for (std::size_t i = 1; i < samples.size(); ++i)
+    longestStepMs = std::max(longestStepMs, samples[i].timeMs - samples[i - 1].timeMs);
+  const long cyclesMissed = std::lround(double(longestStepMs) / kCycleMs) - 1;
 
   double load[1] = {0};
   getloadavg(load, 1);
@@ -248,8 +260,10 @@ void runOutage(Kind kind, int outageS) {
       "  from the return: port open again after %lld ms, first frame read after %lld ms%s\n",
       static_cast<long long>(openMs), static_cast<long long>(frameMs),
       frameMs >= kPatienceMs ? " (none came)" : "");
-  std::printf("  ticks that read no frame %d (while gone %d); frames read: %d before, %d in all\n",
-              gap.ticksLost(), lostWhileGone, framesBefore, framesInAll);
+  std::printf(
+      "  ticks that read no frame %d (while gone %d, one a second while the port is lost); "
+      "regulator cycles without a frame in the log %ld; frames read: %d before, %d in all\n",
+      gap.ticksLost(), lostWhileGone, cyclesMissed, framesBefore, framesInAll);
   std::printf("  data log: %d header, %d data and %d gap lines\n", log.headers, log.data, log.gaps);
   form.close();
   server.stop();
