@@ -79,7 +79,7 @@ bool FramedCommands::sendByte(std::uint8_t byte, const QString& label, bool read
     return false;
   }
   state_.status.code = 0;
-  if (readReply) TracedRead(1, kNoLabel);
+  if (readReply) heard(TracedRead(1, kNoLabel).size(), 1);
   return true;
 }
 
@@ -103,20 +103,16 @@ bool FramedCommands::sendRest(std::span<const FrameByte> params, const QString& 
 // bytes of the frame buffer whatever arrived.
 void FramedCommands::readReply(const framed::Command& cmd, std::uint8_t count,
                                const QString& lastLabel) {
-  bool whole = true;
   if (cmd.data == framed::Data::Returned) {
-    for (int i = 0; i < framed::kReadTailLeadBytes; ++i) TracedRead(1, kNoLabel);
-    whole = TracedRead(count, kNoLabel).size() == count;
+    for (int i = 0; i < framed::kReadTailLeadBytes; ++i) heard(TracedRead(1, kNoLabel).size(), 1);
+    heard(TracedRead(count, kNoLabel).size(), count);
     std::copy_n(frameBuf_.begin(), count, readBuf_.begin());
-    TracedRead(1, lastLabel);
+    heard(TracedRead(1, lastLabel).size(), 1);
   } else {
     for (int i = 0; i < framed::kShortTailBytes; ++i)
-      TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel);
+      heard(TracedRead(1, i == framed::kShortTailBytes - 1 ? lastLabel : kNoLabel).size(), 1);
   }
   noteAnswer();
-  // Data that stopped short and came on later would pass for the closing byte:
-  // ReadBuf then holds old bytes behind the ones that came.
-  answered_ = answered_ && whole;
 }
 
 void FramedCommands::send(std::uint8_t code, std::initializer_list<FrameByte> params,
@@ -129,6 +125,7 @@ void FramedCommands::send(std::uint8_t code, std::initializer_list<FrameByte> pa
                                  ? params.begin()[framed::kCountAt - framed::kParamAt].byte
                                  : 0;
   answered_ = false;
+  everyReply_ = true;
   trace_.tracedCommand([&] {
     if (cmd.data == framed::Data::Sent) {
       checkWriteCount(data.size());
@@ -168,6 +165,7 @@ void FramedCommands::WrProgMem(quint16 addr, std::span<const std::uint8_t> bytes
 std::span<const std::uint8_t> FramedCommands::RdRam(quint16 addr, std::uint8_t count) {
   const framed::Command& cmd = framed::command(framed::kRdRam);
   answered_ = false;
+  everyReply_ = true;
   trace_.tracedCommand([&] {
     if (!sendByte(cmd.code, kNoLabel, false)) {
       // The failed write's line once more, as the panel read-out expects to see it.

@@ -58,9 +58,11 @@ class FramedCommands {
   // not traced. The label is not used.
   std::span<const std::uint8_t> TracedRead(std::uint32_t count, const QString& label);
 
-  // Every byte of the last command went out, a block read's data came whole,
-  // and its last reply byte came back. RdPidFrame sends nothing and leaves it
-  // as it was.
+  // Every byte of the last command went out and every reply it waits for came
+  // back whole (each one-byte answer, a block read's data, the tail): a reply
+  // missing in the middle shifts the bytes that follow, so the data read would
+  // hold another command's answer. RdPidFrame sends nothing and leaves it as
+  // it was.
   bool lastAnswered() const { return answered_; }
 
   const Buffer& FrameBuf() const { return frameBuf_; }
@@ -89,7 +91,8 @@ class FramedCommands {
   bool commandUnheard(std::uint8_t code);
   // The reads after the end byte, as the table gives them for the command.
   void readReply(const ctl::framed::Command& cmd, std::uint8_t count, const QString& lastLabel);
-  void noteAnswer() { answered_ = transport_.TransferDone() > 0; }
+  void noteAnswer() { answered_ = everyReply_ && transport_.TransferDone() > 0; }
+  void heard(std::size_t got, std::size_t wanted) { everyReply_ = everyReply_ && got == wanted; }
   void writeBlock(std::uint8_t code, quint16 addr, std::span<const std::uint8_t> bytes);
   std::span<const std::uint8_t> readBlock(std::uint8_t code, quint16 addr, std::uint8_t count);
   void romPageCmd(std::uint8_t code, quint16 addr);
@@ -104,6 +107,7 @@ class FramedCommands {
   // Image of controller RAM, index = address.
   Buffer ramMirror_{};
   bool answered_ = false;
+  bool everyReply_ = true;  // no reply of the command in progress came short
 };
 
 }  // namespace calorix

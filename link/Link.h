@@ -13,13 +13,14 @@
 //    bytes), RdBlock(count, addr) -> view of the count bytes of BlockBuf,
 //    SendKeyCode, SendRamOutKey. They leave status(): 0 done, 1 no answer,
 //    2 refused, 254 unexpected reply, 255 port write failed.
+//    lastPlainAnswer() tells how the last block command or byte read was
+//    answered: whole, in part, or not at all.
 //  - Framed traced commands (their frames: core/FramedCommandTable.h):
 //    SetRegBits, WrRam / WrProgMem(addr, bytes),
 //    RdRam / RdProgMem / RdRom(addr, count) -> view of ReadBuf[0..count),
 //    SendPanelKey, RomPageCmd9/10/11, RdPidFrame (fills RamMirror()). Their
 //    status() is 0 or 255 only; lastFramedAnswered() tells whether the last
-//    one went out in full, a block read's data came whole, and the
-//    controller's closing reply byte came back.
+//    one went out in full and every reply it waits for came back whole.
 //    FlagLinkBreak() is 1 once the line has broken; RdRam then stops early.
 //  - Raw port: WrRawByte (one byte outside any command; status 0 or 255),
 //    RdRaw(count) -> view of what arrived (status untouched),
@@ -153,6 +154,8 @@ class Link {
   View RdBlock(std::uint8_t count, quint16 addr) { return plain_.RdBlock(count, addr); }
   void SendKeyCode(std::uint8_t code) { plain_.SendKeyCode(code); }
   void SendRamOutKey() { plain_.SendRamOutKey(); }
+  using PlainAnswer = PlainCommands::Answer;
+  PlainAnswer lastPlainAnswer() const { return plain_.lastAnswer(); }
 
   // ---- framed traced commands ------------------------------------------
   void SetRegBits(std::uint8_t reg, std::uint8_t orMask, std::uint8_t andMask) {

@@ -75,7 +75,11 @@ void PlainCommands::SyncCmd() {
 
 void PlainCommands::RdByteCmd(quint16 addr, std::uint8_t& value) {
   state_.status.text.clear();
-  if (!echoed(plain::kRdByte, true)) return;
+  if (!echoed(plain::kRdByte, true)) {
+    lastAnswer_ = unechoed();
+    return;
+  }
+  lastAnswer_ = Answer::Partial;
   if (!echoed(ctl::lowByte(addr), false)) return;
   if (!echoed(ctl::highByte(addr), false)) return;
   if (readByte() == 0) {
@@ -85,6 +89,7 @@ void PlainCommands::RdByteCmd(quint16 addr, std::uint8_t& value) {
   }
   value = byteBuf_[1];
   readClosing();
+  if (state_.status.code == 0) lastAnswer_ = Answer::Whole;
 }
 
 void PlainCommands::WrByteCmd(quint16 addr, std::uint8_t value) {
@@ -105,10 +110,21 @@ void PlainCommands::RdByte(quint16 addr, std::uint8_t& value) {
   SyncCmd();
 }
 
+void PlainCommands::readBytes(quint16 addr, std::span<std::uint8_t> into) {
+  bool whole = true;
+  bool none = true;
+  for (quint16 i = 0; i < into.size(); ++i) {
+    RdByteCmd(quint16(addr + i), into[i]);
+    whole = whole && lastAnswer_ == Answer::Whole;
+    none = none && lastAnswer_ == Answer::None;
+  }
+  lastAnswer_ = whole ? Answer::Whole : none ? Answer::None : Answer::Partial;
+}
+
 void PlainCommands::RdWord(quint16 addr, quint16& value) {
   SyncCmd();
   std::array<std::uint8_t, 2> b{};
-  for (quint16 i = 0; i < b.size(); ++i) RdByteCmd(quint16(addr + i), b[i]);
+  readBytes(addr, b);
   value = ctl::le16(b.data());
   lastReadBytes_ = {b[0], b[1], 0, 0};
   SyncCmd();
@@ -117,7 +133,7 @@ void PlainCommands::RdWord(quint16 addr, quint16& value) {
 void PlainCommands::RdDWord(quint16 addr, qint32& value) {
   SyncCmd();
   std::array<std::uint8_t, 4> b{};
-  for (quint16 i = 0; i < b.size(); ++i) RdByteCmd(quint16(addr + i), b[i]);
+  readBytes(addr, b);
   value = ctl::le32s(b.data());
   lastReadBytes_ = b;
   SyncCmd();
@@ -133,23 +149,37 @@ void PlainCommands::WrDWord(quint16 addr, qint32 value) {
   SyncCmd();
 }
 
-// Both block commands: the code, the pause, count and address; false ends the
-// command.
-bool PlainCommands::blockHeader(bool commandEchoed, std::uint8_t count, quint16 addr) {
-  if (!commandEchoed) return false;
+// Both block commands after the echoed code: the pause, count and address;
+// false when a byte could not be written.
+bool PlainCommands::blockHeader(std::uint8_t count, quint16 addr) {
   clock_.sleepMs(kPauseMs);
   for (std::uint8_t byte : {count, ctl::lowByte(addr), ctl::highByte(addr)})
     if (!writeHeaderByte(byte)) return false;
   return true;
 }
 
+PlainCommands::Answer PlainCommands::unechoed() const {
+  const int code = state_.status.code;
+  return code == 1 || code == 255 ? Answer::None : Answer::Partial;
+}
+
 // The controller echoes count and address (discarded), then the data, which
 // replaces BlockBuf, then closes with 0x80. How many data bytes came is not
-// checked: a short read leaves the rest of BlockBuf as it was.
-void PlainCommands::blockAnswer(std::uint8_t count) {
-  for (int i = 0; i < plain::kBlockEchoBytes; ++i) readByte();
-  transport_.RawRead(std::span(blockBuf_).first(count));
+// checked for the status: a short read leaves the rest of BlockBuf as it was.
+// A read that brings nothing at all ends the answer there with status 1, as
+// the closing check would: the controller has stopped sending, and the reads
+// after it would only wait out their time-outs.
+PlainCommands::Answer PlainCommands::blockAnswer(std::uint8_t count) {
+  const auto stopped = [this] {
+    ChkReply(plain::kDone);  // nothing came: status 1, the input drained
+    return Answer::Partial;
+  };
+  for (int i = 0; i < plain::kBlockEchoBytes; ++i)
+    if (readByte() == 0) return stopped();
+  const std::uint32_t got = transport_.RawRead(std::span(blockBuf_).first(count));
+  if (count > 0 && got == 0) return stopped();
   readClosing();
+  return got == count && state_.status.code == 0 ? Answer::Whole : Answer::Partial;
 }
 
 // A block holds at most BlockBuf's 8 bytes; a larger count would run past the
@@ -163,19 +193,28 @@ void PlainCommands::WrBlock(quint16 addr, std::span<const std::uint8_t> bytes) {
   // The bytes may be BlockBuf itself, as a read left it.
   if (count > 0) std::memmove(blockBuf_.data(), bytes.data(), count);
   state_.status.text.clear();
-  if (!blockHeader(echoed(plain::kWrBlock, true), count, addr)) return;
+  lastAnswer_ = Answer::None;
+  if (!echoed(plain::kWrBlock, true)) {
+    lastAnswer_ = unechoed();
+    return;
+  }
+  if (!blockHeader(count, addr)) return;
   if (!transport_.RawWrite(std::span(blockBuf_).first(count))) {
     state_.setWriteFailed();
     return;
   }
   state_.status.code = 0;
-  blockAnswer(count);
+  lastAnswer_ = blockAnswer(count);
 }
 
 std::span<const std::uint8_t> PlainCommands::RdBlock(std::uint8_t count, quint16 addr) {
   count = blockCount(count);
   state_.status.text.clear();
-  if (blockHeader(echoed(plain::kRdBlock, true), count, addr)) blockAnswer(count);
+  lastAnswer_ = Answer::None;
+  if (!echoed(plain::kRdBlock, true))
+    lastAnswer_ = unechoed();
+  else if (blockHeader(count, addr))
+    lastAnswer_ = blockAnswer(count);
   return std::span(blockBuf_).first(count);
 }
 

@@ -17,6 +17,14 @@ namespace calorix {
 
 class PlainCommands {
  public:
+  // How the controller answered the last block command or byte read (for a
+  // typed read: all of its byte reads).
+  enum class Answer : std::uint8_t {
+    Whole,    // every byte it was to send came, and the command closed with 0x80
+    Partial,  // it answered, but not all of it or not as expected
+    None,     // nothing: the command byte went unanswered or could not be sent
+  };
+
   PlainCommands(Transport& transport, Clock& clock, LinkState& state, const LinkHooks& hooks);
 
   // The reply byte in ByteBuf[1] against the expected one; every failure
@@ -43,6 +51,7 @@ class PlainCommands {
   const std::array<std::uint8_t, 2>& ByteBuf() const { return byteBuf_; }
   const std::array<std::uint8_t, ctl::plain::kMaxBlock>& BlockBuf() const { return blockBuf_; }
   const std::array<std::uint8_t, 4>& LastReadBytes() const { return lastReadBytes_; }
+  Answer lastAnswer() const { return lastAnswer_; }
 
  private:
   // One echoed byte exchange; false ends the command.
@@ -52,8 +61,14 @@ class PlainCommands {
   // The closing byte of a command: 0x80 when the controller has done it.
   void readClosing();
   std::uint32_t readByte();
-  bool blockHeader(bool commandEchoed, std::uint8_t count, quint16 addr);
-  void blockAnswer(std::uint8_t count);
+  bool blockHeader(std::uint8_t count, quint16 addr);
+  // The answer of a block command; Whole only when every byte came and the
+  // closing byte was 0x80.
+  Answer blockAnswer(std::uint8_t count);
+  // After a command byte that was not echoed: heard (a wrong byte) or not.
+  Answer unechoed() const;
+  // The typed reads: their byte reads in order, each answer folded in.
+  void readBytes(quint16 addr, std::span<std::uint8_t> into);
   void showStatus();
 
   Transport& transport_;
@@ -66,6 +81,7 @@ class PlainCommands {
   std::array<std::uint8_t, ctl::plain::kMaxBlock> blockBuf_{};
   // The bytes of the last RdByte, RdWord or RdDWord, low byte first.
   std::array<std::uint8_t, 4> lastReadBytes_{};
+  Answer lastAnswer_ = Answer::None;
 };
 
 }  // namespace calorix

@@ -15,6 +15,7 @@
 #include "panel/PanelMirror.h"
 #include "panel/ServiceDecode.h"
 #include "ui/Events.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -97,17 +98,29 @@ void ServiceArea::connectActions() {
   auto exchange = [this](void (ServiceArea::*step)()) {
     return [this, step] { guarded([this, step] { (this->*step)(); }); };
   };
+  // Reads and writes of controller memory wait until no run's frames share
+  // the line.
+  auto memory = [this](std::function<void()> step) {
+    return [this, step] {
+      guarded([this, step] {
+        if (!ui::refusedDuringRun(ctx_)) step();
+      });
+    };
+  };
+  auto memoryStep = [&](void (ServiceArea::*step)()) {
+    return memory([this, step] { (this->*step)(); });
+  };
 
   onPress("Button29", [this] { guarded([this] { mirror_.RdInd_IndPanel(); }); });
-  onClick("Button12", exchange(&ServiceArea::readCoefficients));
-  onClick("Button16", exchange(&ServiceArea::writeCoefficients));
-  onClick("Button13", exchange(&ServiceArea::readSetTemperature));
-  onClick("Button14", exchange(&ServiceArea::writeSetTemperature));
-  onClick("Button15", exchange(&ServiceArea::readThermocouple));
-  onPress("Button24", exchange(&ServiceArea::readRamBytes));
-  onClick("Button8", [this] { guarded([this] { readTyped(1); }); });
-  onClick("Button9", [this] { guarded([this] { readTyped(2); }); });
-  onClick("Button10", [this] { guarded([this] { readTyped(4); }); });
+  onClick("Button12", memoryStep(&ServiceArea::readCoefficients));
+  onClick("Button16", memoryStep(&ServiceArea::writeCoefficients));
+  onClick("Button13", memoryStep(&ServiceArea::readSetTemperature));
+  onClick("Button14", memoryStep(&ServiceArea::writeSetTemperature));
+  onClick("Button15", memoryStep(&ServiceArea::readThermocouple));
+  onPress("Button24", memoryStep(&ServiceArea::readRamBytes));
+  onClick("Button8", memory([this] { readTyped(1); }));
+  onClick("Button9", memory([this] { readTyped(2); }));
+  onClick("Button10", memory([this] { readTyped(4); }));
   onClick("Button19", exchange(&ServiceArea::rawByteWrite));
   onClick("Button20", exchange(&ServiceArea::rawByteRead));
   // Must work while the stream holds the link: no exchange, no guard.
@@ -144,15 +157,32 @@ constexpr Coefficient kDK{ctl::ram::kDK, ctl::sign::kDK};
 constexpr Coefficient kIK{ctl::ram::kIK, ctl::sign::kIK};
 }  // namespace
 
+bool ServiceArea::readWhole() const {
+  return link_.lastPlainAnswer() == Link::PlainAnswer::Whole;
+}
+
+// The fields show what the reads returned, whole or not; one that a read did
+// not fill whole is marked, and a write refuses it until the operator types.
 void ServiceArea::readCoefficients() {
   std::uint8_t signs = 0;
   link_.RdByte(ctl::ram::kSigns, signs);
+  const bool signsRead = readWhole();
   for (const auto& [c, edit] :
        {std::pair{kPK, EditPK}, std::pair{kDK, EditDK}, std::pair{kIK, EditIK}}) {
     qint32 raw = 0;
     link_.RdDWord(c.addr, raw);
     edit->setText(panel::coefficientText(ctl::flagSet(signs, c.signBit), raw));
+    ui::markRead(edit, signsRead && readWhole());
   }
+}
+
+bool ServiceArea::refuseUnread(std::initializer_list<QLineEdit*> edits) {
+  QStringList names;
+  for (const QLineEdit* edit : edits)
+    if (ui::unread(edit)) names << edit->accessibleName();
+  if (names.isEmpty()) return false;
+  ctx_.messages.show(ui::unreadRefusedText(names));
+  return true;
 }
 
 std::optional<qint32> ServiceArea::typedWord(QLineEdit* edit,
@@ -166,6 +196,7 @@ std::optional<qint32> ServiceArea::typedWord(QLineEdit* edit,
 }
 
 void ServiceArea::writeCoefficients() {
+  if (refuseUnread({EditPK, EditDK, EditIK})) return;
   for (const auto& [c, edit] :
        {std::pair{kPK, EditPK}, std::pair{kDK, EditDK}, std::pair{kIK, EditIK}}) {
     const std::optional<qint32> raw = typedWord(edit, ctl::toFixed1616);
@@ -178,9 +209,11 @@ void ServiceArea::readSetTemperature() {
   qint32 value = 0;
   link_.RdDWord(ctl::ram::kSetTemperature, value);
   EditZadTemp->setText(QString::number(value));
+  ui::markRead(EditZadTemp, readWhole());
 }
 
 void ServiceArea::writeSetTemperature() {
+  if (refuseUnread({EditZadTemp})) return;
   if (const std::optional<qint32> raw = typedWord(EditZadTemp, ctl::toWholeWord))
     link_.WrDWord(ctl::ram::kSetTemperature, *raw);
 }

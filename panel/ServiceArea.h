@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,11 @@ class ServiceArea : public QObject {
   // its message shown, when it is no number or cannot be encoded.
   std::optional<qint32> typedWord(QLineEdit* edit, std::optional<qint32> (*encode)(double));
 
+  // The last typed read brought every byte whole.
+  bool readWhole() const;
+  // True, with the message shown, when a field still shows what a failed
+  // read left.
+  bool refuseUnread(std::initializer_list<QLineEdit*> edits);
   void readCoefficients();
   void writeCoefficients();
   void readSetTemperature();

@@ -11,6 +11,7 @@
 #include "link/Action.h"
 #include "pid/PidRun.h"
 #include "pid/RunGap.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -36,10 +37,19 @@ void TFormRabPID::connectHandlers() {
     connect(button, &ui::MouseButton::mousePressed, this,
             [this, handler] { runAction(ctx_.link, ctx_.messages, [&] { (this->*handler)(); }); });
   };
-  onPress(Button4, &TFormRabPID::readStage);
-  onPress(Button2, &TFormRabPID::readCoefficients);
-  onPress(Button5, &TFormRabPID::readAmplifier);
-  onPress(Button6, &TFormRabPID::writeAmplifier);
+  // The reads and the write of controller memory wait until no run's frames
+  // share the line.
+  const auto onMemoryPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
+    connect(button, &ui::MouseButton::mousePressed, this, [this, handler] {
+      runAction(ctx_.link, ctx_.messages, [&] {
+        if (!ui::refusedDuringRun(ctx_)) (this->*handler)();
+      });
+    });
+  };
+  onMemoryPress(Button4, &TFormRabPID::readStage);
+  onMemoryPress(Button2, &TFormRabPID::readCoefficients);
+  onMemoryPress(Button5, &TFormRabPID::readAmplifier);
+  onMemoryPress(Button6, &TFormRabPID::writeAmplifier);
   onPress(Button1, &TFormRabPID::startHeating);
   onPress(Button3, &TFormRabPID::requestStop);
   // "График" only shows a window: no exchange, so no guard.
@@ -89,11 +99,19 @@ void TFormRabPID::readCoefficients() {
   showRows(readAll(ctx_.link, pid::kCoefReads));
 }
 
+// The field shows what the read left, whole or not; one not read whole is
+// marked, and the write refuses it until the operator types a value.
 void TFormRabPID::readAmplifier() {
+  ctx_.link.DrainPort();  // stray bytes would be taken for this read's answers
   showRows(readAll(ctx_.link, std::array{pid::kAmplifierRead}));
+  ui::markRead(EditTecKUs, ctx_.link.lastFramedAnswered());
 }
 
 void TFormRabPID::writeAmplifier() {
+  if (ui::unread(EditTecKUs)) {
+    ctx_.messages.show(ui::unreadRefusedText({EditTecKUs->accessibleName()}));
+    return;
+  }
   const pid::AmplifierWrite write = pid::encodeAmplifierText(EditTecKUs->text());
   if (!write.bytes) {
     ctx_.messages.show(write.message);

@@ -15,6 +15,7 @@
 #include "programs/ProgramRead.h"
 #include "ui/Designed.h"
 #include "ui/Events.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -120,6 +121,12 @@ void TFormDataDide::setCellText(int row, int column, const QString& text) {
 void TFormDataDide::programChosen(int index) {
   bool linkFailed = false;
   const bool ran = runAction(ctx_.link, ctx_.messages, [&] {
+    // The run's frames share the line: nothing is saved or loaded, and the
+    // box goes back as after a failed load.
+    if (ui::refusedDuringRun(ctx_)) {
+      linkFailed = true;
+      return;
+    }
     try {
       selectProgram(index + 1);
     } catch (const LinkFailed&) {

@@ -6,10 +6,14 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "core/Abort.h"
 #include "core/Parse.h"
 #include "core/ProgramCodec.h"
 #include "link/Action.h"
+#include "programs/RowList.h"
 #include "ui/Designed.h"
+#include "ui/Events.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -104,44 +108,114 @@ void TFormVvodProg::setCellText(int row, int column, const QString& text) {
   item->setText(text);
 }
 
+void TFormVvodProg::showRowNotRead(int record) {
+  for (int k = 1; k <= kTableWords; ++k) setCellText(record, k, QString());
+  unread_[record] = true;
+}
+
+std::vector<int> TFormVvodProg::unreadRows() const {
+  std::vector<int> rows;
+  for (int record = 1; record <= kTableRecords; ++record) {
+    if (!unread_[record]) continue;
+    for (int k = 1; k <= kTableWords; ++k) {
+      if (cellText(record, k).isEmpty()) {
+        rows.push_back(record);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
 void TFormVvodProg::readAll() {
   Link& link = ctx_.link;
   runAction(link, ctx_.messages, [&] {
+    if (ui::refusedDuringRun(ctx_)) return;
     link.SyncCmd();
     readProgress_->setRange(0, kTableRecords);
+    std::vector<int> notRead;
+    int stoppedAt = 0;
     for (int record = 1; record <= kTableRecords; ++record) {
+      ui::letNonInputEventsRun();
       readProgress_->setValue(record);
       link.RdBlock(kTableRecordBytes, tableRecordAddress(record));
-      // A failed read fills the row from whatever the block buffer holds.
-      const TableWords words = decodeTableRecord(link.BlockBuf().data());
       setCellText(record, 0, QString::number(record));
-      for (int k = 0; k < kTableWords; ++k) setCellText(record, k + 1, QString::number(words[k]));
+      const Link::PlainAnswer answer = link.lastPlainAnswer();
+      if (answer == Link::PlainAnswer::Whole) {
+        const TableWords words = decodeTableRecord(link.BlockBuf().data());
+        for (int k = 0; k < kTableWords; ++k) setCellText(record, k + 1, QString::number(words[k]));
+        unread_[record] = false;
+        continue;
+      }
+      // What the block buffer holds now is another record's or nobody's.
+      showRowNotRead(record);
+      notRead.push_back(record);
+      if (answer == Link::PlainAnswer::None) {
+        // Nobody answers: the other records would only wait out their time-outs.
+        stoppedAt = record;
+        for (int rest = record + 1; rest <= kTableRecords; ++rest) {
+          setCellText(rest, 0, QString::number(rest));
+          showRowNotRead(rest);
+          notRead.push_back(rest);
+        }
+        break;
+      }
     }
-    link.SyncCmd();
+    if (stoppedAt == 0) link.SyncCmd();
+    if (!notRead.empty()) ctx_.messages.show(readFailedText(notRead, stoppedAt));
   });
 }
 
 void TFormVvodProg::writeAll() {
   Link& link = ctx_.link;
   runAction(link, ctx_.messages, [&] {
+    if (ui::refusedDuringRun(ctx_)) return;
+    // Rows that the last read left empty are not the controller's words:
+    // nothing is written until they are read or typed.
+    if (const std::vector<int> rows = unreadRows(); !rows.empty()) {
+      ctx_.messages.show(writeRefusedText(rows));
+      return;
+    }
     link.SyncCmd();
     writeProgress_->setRange(0, kTableRecords);
+    std::vector<int> unconfirmed;
+    int stoppedAt = 0;
     for (int record = 1; record <= kTableRecords; ++record) {
+      ui::letNonInputEventsRun();
       writeProgress_->setValue(record);
       // The whole record is checked before its block goes out, so a bad cell
       // never leaves a half-written record behind.
-      TableWords words{};
-      for (int k = 0; k < kTableWords; ++k) {
-        const qint32 value = ParseIntText(cellText(record, k + 1));
-        requireInRange(value, kWordRange);
-        words[k] = quint16(value);
-      }
       std::array<std::uint8_t, kTableRecordBytes> bytes{};
-      encodeTableRecord(words, bytes.data());
+      try {
+        bytes = recordBytes(record);
+      } catch (const AbortAction&) {
+        if (!unconfirmed.empty()) ctx_.messages.show(writeFailedText(unconfirmed, 0));
+        throw;  // the guard shows the cell's message
+      }
       link.WrBlock(tableRecordAddress(record), bytes);
+      const Link::PlainAnswer answer = link.lastPlainAnswer();
+      if (answer == Link::PlainAnswer::Whole) continue;
+      unconfirmed.push_back(record);
+      if (answer == Link::PlainAnswer::None) {
+        stoppedAt = record;
+        break;
+      }
     }
-    link.SyncCmd();
+    if (stoppedAt == 0) link.SyncCmd();
+    if (!unconfirmed.empty()) ctx_.messages.show(writeFailedText(unconfirmed, stoppedAt));
   });
+}
+
+std::array<std::uint8_t, kTableRecordBytes> TFormVvodProg::recordBytes(int record) const {
+  TableWords words{};
+  for (int k = 0; k < kTableWords; ++k) {
+    const qint32 value = ParseIntText(cellText(record, k + 1));
+    requireInRange(value, kWordRange);
+    words[k] = quint16(value);
+  }
+  std::array<std::uint8_t, kTableRecordBytes> bytes{};
+  encodeTableRecord(words, bytes.data());
+  return bytes;
 }
 
 }  // namespace calorix

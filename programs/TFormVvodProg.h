@@ -4,6 +4,11 @@
 // commands.
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/ProgramCodec.h"
 #include "ui/WindowContext.h"
 
 class QProgressBar;
@@ -22,6 +27,13 @@ class TFormVvodProg : public QWidget {
  private:
   void readAll();   // Button1 "Чтение программ"
   void writeAll();  // Button2 "Запись программ"
+  // A record whose read failed: its cells emptied, the row marked.
+  void showRowNotRead(int record);
+  // Rows marked by a failed read that still have an empty cell: neither read
+  // nor typed in full.
+  std::vector<int> unreadRows() const;
+  // The record's words from its cells; AbortAction on a cell that is no word.
+  std::array<std::uint8_t, kTableRecordBytes> recordBytes(int record) const;
   QString cellText(int row, int column) const;
   void setCellText(int row, int column, const QString& text);
 
@@ -31,6 +43,7 @@ class TFormVvodProg : public QWidget {
   QPushButton* writeButton_;
   QProgressBar* readProgress_;
   QProgressBar* writeProgress_;
+  std::array<bool, kTableRecords + 1> unread_{};  // by record number
 };
 
 }  // namespace calorix

@@ -41,6 +41,11 @@ struct Faults {
   // of the data of a plain block write, or the body of a PID or telemetry frame
   // after its 3-byte header.
   int shortBlockBytes = -1;
+  // From this output byte on, every byte due within muteMs of it is lost: the
+  // line drops out for a while (for good with a long enough muteMs). The
+  // controller still hears and carries out what it is sent.
+  int muteAt = -1;
+  qint64 muteMs = 0;
 };
 
 }  // namespace calorix::sim

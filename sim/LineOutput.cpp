@@ -11,6 +11,11 @@ LineOutput::Put LineOutput::put(std::uint8_t byte, qint64 at) {
   Faults& f = faults_;
   const auto index = std::int64_t(produced_++ - faultBase_);
   if (f.silent) return Put::Changed;
+  if (f.muteAt >= 0 && index == f.muteAt) {
+    f.muteAt = -1;
+    mutedUntil_ = std::max(at, lastDue_) + f.muteMs;
+  }
+  if (std::max(at, lastDue_) < mutedUntil_) return Put::Changed;
   if (f.dropAt >= 0 && index == f.dropAt) {
     f.dropAt = -1;
     return Put::Changed;
@@ -44,6 +49,7 @@ void LineOutput::putBlock(const std::vector<std::uint8_t>& data, qint64 at) {
 void LineOutput::setFaults(const Faults& faults, qint64 now) {
   faults_ = faults;
   faultBase_ = produced_;
+  mutedUntil_ = 0;
   nextFillerAt_ = now;
 }
 

@@ -52,6 +52,7 @@ class LineOutput {
   std::uint64_t faultBase_ = 0;
   qint64 lastDue_ = 0;
   qint64 nextFillerAt_ = 0;
+  qint64 mutedUntil_ = 0;  // bytes due before this are lost (Faults::muteAt)
 };
 
 }  // namespace calorix::sim

@@ -14,6 +14,7 @@
 #include "link/Action.h"
 #include "ui/Designed.h"
 #include "ui/MouseButton.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -30,14 +31,22 @@ struct Parameter {
   const char* unit;
   const char* button;
   const char* caption;
+  const char* name;  // in messages
 };
 
 // In the order "Чтение всех параметров" and "Запись всех параметров" take them.
 const Parameter kParameters[3] = {
-    {"EditZadTempEtap", ctl::ram::kSetTemperature, "°С", "Button1", "Чтение зад.температуры"},
-    {"EditZadTimeStabEtap", ctl::ram::kStabTime, "Мин.", "Button4", "Чтение времени стабилизации"},
-    {"EditZadSpeedEtap", ctl::ram::kSetSpeed, "°С/мин.", "Button5", "Чтение скорости нагрева"},
+    {"EditZadTempEtap", ctl::ram::kSetTemperature, "°С", "Button1", "Чтение зад.температуры",
+     "заданная температура"},
+    {"EditZadTimeStabEtap", ctl::ram::kStabTime, "Мин.", "Button4", "Чтение времени стабилизации",
+     "время стабилизации"},
+    {"EditZadSpeedEtap", ctl::ram::kSetSpeed, "°С/мин.", "Button5", "Чтение скорости нагрева",
+     "скорость нагрева"},
 };
+
+QString nameOf(int index) {
+  return QString::fromUtf8(kParameters[index].name);
+}
 
 }  // namespace
 
@@ -59,7 +68,7 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
     grid->addWidget(fields_[i], i, 1);
     grid->addWidget(unit, i, 2);
     connect(read, &ui::MouseButton::mousePressed, this,
-            [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameter(i); }); });
+            [this, i] { runAction(ctx_.link, ctx_.messages, [&] { readParameters(i, i + 1); }); });
   }
   auto* readAll = pressButton(QString::fromUtf8("Чтение всех параметров"), "Button6", box);
   auto* writeAllButton = pressButton(QString::fromUtf8("Запись всех параметров"), "Button7", box);
@@ -68,22 +77,46 @@ TFormDopParam::TFormDopParam(WindowContext& context, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
 
-  connect(readAll, &ui::MouseButton::mousePressed, this, [this] {
-    runAction(ctx_.link, ctx_.messages, [&] {
-      for (int i = 0; i < 3; ++i) readParameter(i);
-    });
-  });
+  connect(readAll, &ui::MouseButton::mousePressed, this,
+          [this] { runAction(ctx_.link, ctx_.messages, [&] { readParameters(0, 3); }); });
   connect(writeAllButton, &ui::MouseButton::mousePressed, this,
           [this] { runAction(ctx_.link, ctx_.messages, [&] { writeAll(); }); });
 }
 
-void TFormDopParam::readParameter(int index) {
+void TFormDopParam::readParameters(int from, int to) {
+  if (ui::refusedDuringRun(ctx_)) return;
   Link& link = ctx_.link;
-  const Link::View read = link.RdRam(kParameters[index].address, kWordBytes);
-  fields_[index]->setText(QString::number(ctl::le16(read.data())));
+  // Bytes a failed exchange left on their way would be taken for the
+  // answers of this read.
+  link.DrainPort();
+  QStringList notRead;
+  for (int i = from; i < to; ++i) {
+    const Link::View read = link.RdRam(kParameters[i].address, kWordBytes);
+    if (link.lastFramedAnswered()) {
+      fields_[i]->setText(QString::number(ctl::le16(read.data())));
+      ui::markRead(fields_[i], true);
+      continue;
+    }
+    // A missing answer shifts the ones after it: the rest is not read either.
+    for (int rest = i; rest < to; ++rest) {
+      fields_[rest]->clear();
+      ui::markRead(fields_[rest], false);
+      notRead << nameOf(rest);
+    }
+    break;
+  }
+  if (!notRead.isEmpty()) ctx_.messages.show(ui::fieldsNotReadText(notRead, false));
 }
 
 void TFormDopParam::writeAll() {
+  if (ui::refusedDuringRun(ctx_)) return;
+  QStringList unread;
+  for (int i = 0; i < 3; ++i)
+    if (ui::unread(fields_[i])) unread << nameOf(i);
+  if (!unread.isEmpty()) {
+    ctx_.messages.show(ui::unreadRefusedText(unread));
+    return;
+  }
   Link& link = ctx_.link;
   for (int i = 0; i < 3; ++i) {
     const qint32 value = ParseIntText(fields_[i]->text());
@@ -91,6 +124,11 @@ void TFormDopParam::writeAll() {
     std::uint8_t bytes[kWordBytes];
     ctl::putLe16(bytes, std::uint16_t(value));
     link.WrRam(kParameters[i].address, bytes);
+    if (!link.lastFramedAnswered()) {
+      // The line went wrong under this write: the others are not sent.
+      ctx_.messages.show(ui::fieldsNotConfirmedText({nameOf(i)}, i + 1 < 3));
+      return;
+    }
   }
 }
 

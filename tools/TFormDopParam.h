@@ -16,7 +16,9 @@ class TFormDopParam : public QWidget {
   explicit TFormDopParam(WindowContext& context, QWidget* parent = nullptr);
 
  private:
-  void readParameter(int index);
+  // Reads the parameters from..to-1 in order; a read not answered whole
+  // leaves its field and those after it empty and marked, and says so.
+  void readParameters(int from, int to);
   void writeAll();  // Button7
 
   WindowContext& ctx_;

@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 
 #include "core/ControllerMap.h"
-#include "core/FieldRange.h"
 #include "core/NumberText.h"
 #include "core/Parse.h"
 #include "link/Action.h"
 #include "ui/Designed.h"
 #include "ui/MouseButton.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -107,7 +107,11 @@ TFormDopRAM::TFormDopRAM(WindowContext& context, QWidget* parent) : QWidget(pare
   layout->addWidget(rom);
 
   const auto act = [this](void (TFormDopRAM::*step)()) {
-    return [this, step] { runAction(ctx_.link, ctx_.messages, [&] { (this->*step)(); }); };
+    return [this, step] {
+      runAction(ctx_.link, ctx_.messages, [&] {
+        if (!ui::refusedDuringRun(ctx_)) (this->*step)();
+      });
+    };
   };
   connect(readIndicationButton, &ui::MouseButton::mousePressed, this,
           act(&TFormDopRAM::readIndication));
@@ -145,14 +149,12 @@ void TFormDopRAM::changeRegister() {
 }
 
 void TFormDopRAM::dumpRom() {
-  // Out-of-range numbers are refused rather than cut to their low bits, so
-  // the dump never shows another address than the one typed.
-  const qint32 address = ParseIntText(romAddress_->text());
-  requireInRange(address, kWordRange);
-  const qint32 count = ParseIntText(romCount_->text());
-  requireInRange(count, kByteCountRange);
+  // The address is the number's low 16 bits and the count its low 8, as the
+  // main window's RAM read takes them.
+  const auto address = quint16(ParseIntText(romAddress_->text()));
+  const auto count = std::uint8_t(ParseIntText(romCount_->text()));
   Link& link = ctx_.link;
-  link.RdRom(quint16(address), std::uint8_t(count));
+  link.RdRom(address, count);
   if (count < 1) return;
   QString text = hex2(link.ReadBuf()[0]);
   for (int i = 1; i < std::min<int>(count, kShownBytes); ++i)

@@ -15,6 +15,8 @@
 #include "link/Action.h"
 #include "tools/TuneWindow.h"
 #include "ui/Designed.h"
+#include "ui/Events.h"
+#include "ui/ReadIntegrity.h"
 
 namespace calorix {
 
@@ -123,6 +125,7 @@ TFormIzmKoef::TFormIzmKoef(WindowContext& context, QWidget* parent)
       const QString letter = QString::fromUtf8(kRowLetters[row]);
       auto* label = new QLabel(letter, box);
       pid_[i] = labelled(label, coefEdit(box, kPidFields[i]));
+      names_.insert(pid_[i], QString::fromUtf8(columns[column]) + u' ' + letter);
       grid->addWidget(label, row + 2, 2 * column);
       grid->addWidget(pid_[i], row + 2, 2 * column + 1);
     }
@@ -163,88 +166,168 @@ qint32 TFormIzmKoef::blockRaw() const {
   return ctl::le32s(ctx_.link.BlockBuf().data());
 }
 
+QString TFormIzmKoef::nameOf(const QLineEdit* edit) const {
+  return names_.value(edit, edit->accessibleName());
+}
+
+void TFormIzmKoef::showNotRead(QLineEdit* edit, QStringList& notRead) {
+  edit->clear();
+  ui::markRead(edit, false);
+  notRead << nameOf(edit);
+}
+
+bool TFormIzmKoef::refuseUnread(std::span<QLineEdit* const> edits) {
+  QStringList names;
+  for (const QLineEdit* edit : edits)
+    if (ui::unread(edit)) names << nameOf(edit);
+  if (names.isEmpty()) return false;
+  ctx_.messages.show(ui::unreadRefusedText(names));
+  return true;
+}
+
+bool TFormIzmKoef::readFields(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
+                              QProgressBar* bar, QStringList& notRead) {
+  Link& link = ctx_.link;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    ui::letNonInputEventsRun();
+    link.RdBlock(kCoefWordBytes, fields[i].address);
+    bar->setValue(int(i) + 1);
+    const Link::PlainAnswer answer = link.lastPlainAnswer();
+    if (answer == Link::PlainAnswer::Whole) {
+      // A К of raw 0 ends the read here with the division message; the field
+      // keeps its text and the bar its position.
+      edits[i]->setText(coefText(fields[i], blockRaw()));
+      ui::markRead(edits[i], true);
+      continue;
+    }
+    // The block buffer holds another word's bytes, or older ones.
+    showNotRead(edits[i], notRead);
+    if (answer == Link::PlainAnswer::None) {
+      // Nobody answers: the other words would only wait out their time-outs.
+      for (std::size_t rest = i + 1; rest < fields.size(); ++rest)
+        showNotRead(edits[rest], notRead);
+      return false;
+    }
+  }
+  return true;
+}
+
 void TFormIzmKoef::readGroup(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
                              QProgressBar* bar) {
+  if (ui::refusedDuringRun(ctx_)) return;
   Link& link = ctx_.link;
   link.SyncCmd();
   bar->setRange(0, int(fields.size()));
   bar->setValue(0);
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    link.RdBlock(kCoefWordBytes, fields[i].address);
-    bar->setValue(int(i) + 1);
-    // A К of raw 0 ends the read here with the division message; the field
-    // keeps its text and the bar its position.
-    edits[i]->setText(coefText(fields[i], blockRaw()));
-  }
-  link.SyncCmd();
+  QStringList notRead;
+  const bool answered = readFields(fields, edits, bar, notRead);
+  if (answered) link.SyncCmd();
   bar->setValue(0);
+  if (!notRead.isEmpty()) ctx_.messages.show(ui::fieldsNotReadText(notRead, !answered));
 }
 
-bool TFormIzmKoef::writeFields(std::span<const CoefField> fields, std::span<QLineEdit* const> edits,
-                               QProgressBar* bar, quint16* signFlags) {
+TFormIzmKoef::Written TFormIzmKoef::writeFields(std::span<const CoefField> fields,
+                                                std::span<QLineEdit* const> edits,
+                                                QProgressBar* bar, quint16* signFlags) {
   Link& link = ctx_.link;
+  Written written;
   for (std::size_t i = 0; i < fields.size(); ++i) {
+    ui::letNonInputEventsRun();
     QString text = edits[i]->text();  // the field keeps the operator's text
     double value = 0;
-    if (!ParseEditNumber(text, value, ctx_.messages)) return false;
+    if (!ParseEditNumber(text, value, ctx_.messages)) {
+      written.refused = true;
+      return written;
+    }
     const CoefRaw encoded = coefRawForWrite(fields[i], value);
     if (!encoded.raw) {
       // Cut to 32 bits it would read back as a different number: refused
       // like a text that is no number.
       ctx_.messages.show(encoded.error);
-      return false;
+      written.refused = true;
+      return written;
     }
     std::uint8_t bytes[kCoefWordBytes];
     ctl::putLe32(bytes, quint32(*encoded.raw));
     link.WrBlock(fields[i].address, bytes);
     if (bar) bar->setValue(int(i) + 1);
     if (signFlags && value < 0) *signFlags = withPidSign(*signFlags, int(i));
+    if (written.confirm(link.lastPlainAnswer(), nameOf(edits[i]))) return written;
   }
-  return true;
+  return written;
+}
+
+bool TFormIzmKoef::Written::confirm(Link::PlainAnswer answer, const QString& name) {
+  if (answer != Link::PlainAnswer::Whole) unconfirmed << name;
+  stopped = answer == Link::PlainAnswer::None;
+  return stopped;
+}
+
+void TFormIzmKoef::report(const Written& written) {
+  if (!written.unconfirmed.isEmpty())
+    ctx_.messages.show(ui::fieldsNotConfirmedText(written.unconfirmed, written.stopped));
 }
 
 void TFormIzmKoef::writeGroup(std::span<const CoefField> fields,
                               std::span<QLineEdit* const> edits) {
+  if (ui::refusedDuringRun(ctx_) || refuseUnread(edits)) return;
   ctx_.link.SyncCmd();
-  writeFields(fields, edits, nullptr, nullptr);
-  ctx_.link.SyncCmd();
+  const Written written = writeFields(fields, edits, nullptr, nullptr);
+  if (!written.stopped) ctx_.link.SyncCmd();
+  report(written);
 }
 
 void TFormIzmKoef::readPidGroup() {
+  if (ui::refusedDuringRun(ctx_)) return;
   Link& link = ctx_.link;
   QProgressBar* bar = bars_[3];
   link.SyncCmd();
   bar->setRange(0, int(kPidFields.size()) + 1);
   bar->setValue(0);
-  for (std::size_t i = 0; i < kPidFields.size(); ++i) {
-    link.RdBlock(kCoefWordBytes, kPidFields[i].address);
-    bar->setValue(int(i) + 1);
-    pid_[i]->setText(coefText(kPidFields[i], blockRaw()));
+  QStringList notRead;
+  bool answered = readFields(kPidFields, pid_, bar, notRead);
+  if (answered) {
+    ui::letNonInputEventsRun();
+    link.RdBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
+    bar->setValue(int(kPidFields.size()) + 1);
+    const Link::PlainAnswer answer = link.lastPlainAnswer();
+    if (answer == Link::PlainAnswer::Whole) {
+      const quint16 flags = ctl::le16(link.BlockBuf().data());
+      for (std::size_t i = 0; i < kPidFields.size(); ++i) {
+        if (!pidSignSet(flags, int(i)) || ui::unread(pid_[i])) continue;
+        pid_[i]->setText("-" + pid_[i]->text());
+      }
+    } else {
+      // Without the signs no magnitude shown is the controller's value.
+      notRead.clear();
+      for (QLineEdit* edit : pid_) showNotRead(edit, notRead);
+      answered = answer != Link::PlainAnswer::None;
+    }
   }
-  link.RdBlock(kSignFlagBytes, ctl::block::kPidSignFlags);
-  bar->setValue(int(kPidFields.size()) + 1);
-  const quint16 flags = ctl::le16(link.BlockBuf().data());
-  for (std::size_t i = 0; i < kPidFields.size(); ++i)
-    if (pidSignSet(flags, int(i))) pid_[i]->setText("-" + pid_[i]->text());
-  link.SyncCmd();
+  if (answered) link.SyncCmd();
   bar->setValue(0);
+  if (!notRead.isEmpty()) ctx_.messages.show(ui::fieldsNotReadText(notRead, !answered));
 }
 
 void TFormIzmKoef::writePidGroup() {
+  if (ui::refusedDuringRun(ctx_) || refuseUnread(pid_)) return;
   Link& link = ctx_.link;
   QProgressBar* bar = bars_[3];
   link.SyncCmd();
   bar->setRange(0, int(kPidFields.size()) + 1);
   bar->setValue(0);
   quint16 flags = 0;
-  if (writeFields(kPidFields, pid_, bar, &flags)) {
+  Written written = writeFields(kPidFields, pid_, bar, &flags);
+  if (!written.refused && !written.stopped) {
     std::uint8_t bytes[kSignFlagBytes];
     ctl::putLe16(bytes, flags);
     link.WrBlock(ctl::block::kPidSignFlags, bytes);
     bar->setValue(int(kPidFields.size()) + 1);
+    written.confirm(link.lastPlainAnswer(), QString::fromUtf8("знаки коэффициентов"));
   }
-  link.SyncCmd();
+  if (!written.stopped) link.SyncCmd();
   bar->setValue(0);
+  report(written);
 }
 
 }  // namespace calorix

@@ -8,4 +8,8 @@ void letEventsRun() {
   QCoreApplication::processEvents();
 }
 
+void letNonInputEventsRun() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 }  // namespace calorix::ui

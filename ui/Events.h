@@ -6,5 +6,9 @@
 namespace calorix::ui {
 
 void letEventsRun();
+// Between the steps of a long transfer: what waits besides input runs (a
+// close or a termination signal among it), so the transfer holds neither off
+// for longer than one step; the window still takes no input meanwhile.
+void letNonInputEventsRun();
 
 }  // namespace calorix::ui

@@ -188,6 +188,19 @@ TEST_F(FramedOnEmulator, ShortBlockCopiesWhatTheFrameBufferHolds) {
   EXPECT_NE(link().protocolPath(), before);
 }
 
+// Data that pause longer than the interval between two bytes end the data
+// read short; the closing read then takes a data byte, and the answers after
+// it are shifted by one. Such a read is not answered, though its last read
+// got a byte.
+TEST_F(FramedOnEmulator, ADataReadThatCameShortLeavesTheReadUnanswered) {
+  for (int i = 0; i < 4; ++i) h.ctrl().memory().ram[0x0100 + i] = std::uint8_t(0x10 + i);
+  // Replies: five frame bytes, two tail bytes, then the data from byte 7.
+  h.ctrl().setFaults({.delayAt = 9, .delayMs = 2500});
+  link().RdRam(0x0100, 4);
+  EXPECT_NE(link().ReadBuf()[2], 0x12) << "the data read was not cut";
+  EXPECT_FALSE(link().lastFramedAnswered());
+}
+
 TEST_F(FramedOnEmulator, AfterTheLinkBrokeRamReadSendsOnlyItsCode) {
   h.breakLink();
   ASSERT_EQ(link().FlagLinkBreak(), 1);

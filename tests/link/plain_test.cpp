@@ -2,6 +2,7 @@
 // the in-memory port and the virtual clock.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 #include <vector>
@@ -193,6 +194,51 @@ TEST_F(PlainOnEmulator, ShortBlockReadKeepsTheRestOfTheBuffer) {
   // The view is the block as the read left it, the stale byte included.
   ASSERT_EQ(read.size(), 4u);
   EXPECT_EQ(read[3], 0xEE);
+}
+
+// How the last block command or byte read was answered: whole, in part
+// (something came), or not at all; a controller that stops after the echo
+// of a block command costs one time-out, not one per read of its answer.
+TEST_F(PlainOnEmulator, TheAnswerOfABlockCommandOrByteReadIsWholePartialOrNone) {
+  using Answer = Link::PlainAnswer;
+  const auto rdBlock = [](Link& l) { l.RdBlock(8, 0x0070); };
+  const auto wrBlock = [](Link& l) { l.WrBlock(0x0070, Bytes{1, 2, 3}); };
+  const auto rdDWord = [](Link& l) {
+    qint32 v = 0;
+    l.RdDWord(0x0060, v);
+  };
+  const sim::Faults afterTheEcho{.muteAt = 1, .muteMs = 3600000};
+  struct Case {
+    const char* name;
+    sim::Faults faults;
+    std::function<void(Link&)> command;
+    Answer answer;
+    qint64 atMostMs;
+  };
+  const Case cases[] = {
+      {"block read", {}, rdBlock, Answer::Whole, 300},
+      {"block read, silent", {.silent = true}, rdBlock, Answer::None, 6100},
+      {"block read, refused", {.refuseCommand = 0x05}, rdBlock, Answer::Partial, 300},
+      {"block read, short", {.shortBlockBytes = 3}, rdBlock, Answer::Partial, 8000},
+      {"block read, silent after the echo", afterTheEcho, rdBlock, Answer::Partial, 6300},
+      {"block write", {}, wrBlock, Answer::Whole, 300},
+      {"block write, silent", {.silent = true}, wrBlock, Answer::None, 6100},
+      {"block write, echo short", {.shortBlockBytes = 1}, wrBlock, Answer::Partial, 8000},
+      {"dword read", {}, rdDWord, Answer::Whole, 1000},
+      {"dword read, silent", {.silent = true}, rdDWord, Answer::None, 6 * 6100},
+      {"dword read, first byte refused", {.refuseCommand = 0x03}, rdDWord, Answer::Partial, 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    h.ctrl().setFaults(c.faults);
+    const qint64 started = h.clock().nowMs();
+    c.command(link());
+    EXPECT_EQ(link().lastPlainAnswer(), c.answer);
+    EXPECT_LE(h.clock().nowMs() - started, c.atMostMs);
+    h.ctrl().setFaults({});
+    h.clock().advance(10000);
+    link().DrainPort();
+  }
 }
 
 // The block is what the caller hands over, cut to 8 bytes; the view of a read

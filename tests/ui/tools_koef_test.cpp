@@ -160,9 +160,9 @@ TEST(CoefEditorProgress, BarsReachTheirEndsAndReturnToZero) {
   }
 }
 
-// A failed exchange is not looked at: the read carries on with the next
-// word and reports nothing.
-TEST(CoefEditorRead, RefusedBlockReadDoesNotStopTheGroup) {
+// A word the controller refused is not shown as read: its field is left
+// empty and named, and the read carries on with the next word.
+TEST(CoefEditorRead, RefusedBlockReadLeavesItsFieldEmptyAndTheGroupGoesOn) {
   CoefFixture f;
   f.setRaw(0x00, 65536);
   f.setRaw(0x04, 131072);
@@ -170,9 +170,11 @@ TEST(CoefEditorRead, RefusedBlockReadDoesNotStopTheGroup) {
   faults.refuseCommand = 0x05;
   f.harness.ctrl().setFaults(faults);
   f.click(1);
-  EXPECT_EQ(f.edit("EditIzmTermA")->text(), "  0.000");  // nothing came: BlockBuf as it was
+  EXPECT_EQ(f.edit("EditIzmTermA")->text(), "");
   EXPECT_EQ(f.edit("EditIzmTermB")->text(), "  2.000");
-  EXPECT_TRUE(f.messages.shown.isEmpty());
+  ASSERT_EQ(f.messages.shown.size(), 1);
+  EXPECT_TRUE(f.messages.shown[0].contains(QString::fromUtf8("прочитано из контроллера")));
+  EXPECT_TRUE(f.messages.shown[0].contains(u'A'));
 }
 
 // ---------------------------------------------------------------------------
