@@ -11,7 +11,7 @@
 #include "core/Abort.h"
 #include "core/Cp1251.h"
 #include "link/Link.h"
-#include "tests/link/UnitRig.h"
+#include "tests/support/UnitRig.h"
 #include "tests/support/ScriptPeer.h"
 
 namespace calorix {

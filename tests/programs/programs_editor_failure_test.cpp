@@ -3,7 +3,7 @@
 // silent controller, a busy link.
 #include <gtest/gtest.h>
 
-#include "tests/ui/programs_editor_fixture.h"
+#include "tests/programs/programs_editor_fixture.h"
 
 namespace calorix {
 namespace {

@@ -12,7 +12,7 @@
 #include "core/NumberText.h"
 #include "link/Link.h"
 #include "pid/PidFrameDecode.h"
-#include "tests/link/UnitRig.h"
+#include "tests/support/UnitRig.h"
 
 namespace calorix::pid {
 

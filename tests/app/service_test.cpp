@@ -6,7 +6,7 @@
 #include "programs/TFormVvodProg.h"
 
 #include "tests/support/ConsoleHarness.h"
-#include "tests/ui/panel_fixture.h"
+#include "tests/app/panel_fixture.h"
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"

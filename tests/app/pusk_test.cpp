@@ -3,7 +3,7 @@
 
 #include "pid/PuskRun.h"
 #include "tests/support/StartupFiles.h"
-#include "tests/ui/panel_fixture.h"
+#include "tests/app/panel_fixture.h"
 
 namespace calorix::testing {
 namespace {

@@ -1,5 +1,5 @@
 // The panel read-out, the blinking and the link-light cycle on the window.
-#include "tests/ui/panel_fixture.h"
+#include "tests/app/panel_fixture.h"
 
 namespace calorix::testing {
 namespace {

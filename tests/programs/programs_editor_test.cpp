@@ -16,7 +16,7 @@
 
 #include "programs/TFormDataDide.h"
 #include "tests/support/WindowFixture.h"
-#include "tests/ui/programs_editor_fixture.h"
+#include "tests/programs/programs_editor_fixture.h"
 
 namespace calorix {
 namespace {

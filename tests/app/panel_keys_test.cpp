@@ -1,5 +1,5 @@
 // The wire bytes of the panel keys, the encoder, "<" / ">" and the plain key buttons.
-#include "tests/ui/panel_fixture.h"
+#include "tests/app/panel_fixture.h"
 
 namespace calorix::testing {
 namespace {
