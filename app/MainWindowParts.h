@@ -11,9 +11,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 #include "panel/PanelMirror.h"
 #include "panel/ServiceArea.h"
+#include "pid/HeatWarning.h"
 #include "pid/PidRun.h"
 #include "pid/PuskRun.h"
 #include "pid/TFormRabPID.h"
@@ -43,13 +45,24 @@ class MainWindowParts : public QObject {
   void setTrendFeed(const TrendFeed& feed);
   // The main window closes: no run tick may follow.
   void stopRunTimers();
+  // The close box during a heating run, answered "stop it first": the run's
+  // stop is asked for and carried out now. False when the line is busy: the
+  // stop then follows as soon as it is free, and runEnded() comes after it.
+  bool stopRunNow();
 
+ signals:
+  // A Пуск or PID-window run has run its stop sequence to the end.
+  void runEnded();
+
+ public:
   // The main-window button with this designed name shows a window through
   // open, on the press or click its design gives it; false when no such
   // window button exists.
   bool connectWindowButton(const QString& name, std::function<void()> open);
 
  private:
+  const RunState& state_;
+  std::unique_ptr<HeatWarning> warning_;
   PanelMirror* mirror_;
   ServiceArea* service_;
   PuskRun* pusk_;

@@ -184,6 +184,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // The close box during a heating run: the controller runs its program on
+  // by itself, so the operator says whether it is stopped first. A close by
+  // a signal, the session or the program itself (never spontaneous) closes
+  // at once, the run left to the controller, as before.
+  if (event->spontaneous() && !closedDone_ && !closeAfterRun_ && ctx_.run.PidRunActive == 1 &&
+      ctx_.messages.askOkCancel(kCloseDuringRunText) && !parts_->stopRunNow()) {
+    // The line is busy: the stop follows as soon as it is free, then the close.
+    closeAfterRun_ = true;
+    connect(parts_, &MainWindowParts::runEnded, this, &QWidget::close,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    event->ignore();
+    return;
+  }
   QWidget::closeEvent(event);
   event->accept();
   if (closedDone_) return;

@@ -20,6 +20,12 @@ using PasswordPrompt = std::function<QString()>;
 
 inline const QString kAccessPassword = QStringLiteral("52738416");
 
+// Asked by the close box while a heating run holds the line.
+inline const QString kCloseDuringRunText = QString::fromUtf8(
+    "Идет нагрев по программе контроллера. Остановить его перед выходом?\n"
+    "OK - остановить нагрев, затем закрыть программу.\n"
+    "Отмена - закрыть программу, оставив печь работать по своей программе.");
+
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
@@ -80,6 +86,7 @@ class TForm1 : public QWidget {
   bool firstReadDone_ = false;
   bool showHidden_ = false;
   bool closeAfterStream_ = false;
+  bool closeAfterRun_ = false;
   // The title as start-up built it; showLineState adds its note to it.
   QString titleBase_;
 };

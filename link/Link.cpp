@@ -24,7 +24,8 @@ LinkConfig withClock(LinkConfig config) {
 Link::Link(LinkConfig config)
     : config_(withClock(std::move(config))),
       ini_(std::make_unique<IniFile>(config_.iniPath, config_.settingsReadOnly)),
-      trace_(*config_.clock, settings_, config_.dataRoot),
+      trace_(*config_.clock, settings_, config_.dataRoot,
+             config_.files ? *config_.files : LogFileSystem::real()),
       plain_(transport_, *config_.clock, state_, hooks),
       framed_(transport_, trace_, *config_.clock, state_) {
   transport_.setOnLost([this] {

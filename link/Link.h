@@ -29,7 +29,9 @@
 //  - Files: WriteNote (a window's note: ProtocolLine := text, then
 //    WriteProtocol), WriteProtocol, WriteProtocolDirect, OpenDataLog,
 //    CloseDataLog, WriteDataLog, WriteDataLine, MakeTimeStamps with
-//    LineStamp() / ProtStamp().
+//    LineStamp() / ProtStamp(). A file that fails is closed and reported
+//    once (AbortAction); a failed protocol stops the tracing until
+//    resumeTracing.
 //  - The exchange guard: tryBegin / end / busy (link/Action.h runAction).
 //  - A lost line: portLost() while the device is away, watchLine() about once
 //    a second brings it back (hooks portLost / portBack tell the operator);
@@ -72,6 +74,9 @@ struct LinkConfig {
   // file are made only while the protocol switch is on.
   bool settingsReadOnly = false;
   bool protocolOnlyWhenOn = false;
+  // How the protocol and the data log reach the disk (not owned); the real
+  // file system when null.
+  LogFileSystem* files = nullptr;
   // Where the stable names of serial devices live (a lost adapter is looked
   // for under its stable name too).
   QString stableNamesDir = kStableNamesDir;
@@ -175,6 +180,10 @@ class Link {
 
   // ---- exchange trace and data log -------------------------------------
   void CloseProtocol() { trace_.CloseProtocol(); }
+  // After a protocol file failed the tracing stays off until this starts a
+  // new file (AbortAction when that fails as well).
+  void resumeTracing() { trace_.resumeTracing(); }
+  bool tracingStopped() const { return trace_.tracingStopped(); }
   void WriteProtocol(const QString& text) { trace_.WriteProtocol(text); }
   void WriteProtocolDirect(const QString& text) { trace_.WriteProtocolDirect(text); }
   void WriteNote(const QString& text) { trace_.WriteNote(text); }

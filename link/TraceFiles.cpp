@@ -36,17 +36,15 @@ AbortAction writeError(const QFile& file) {
       QString::fromUtf8("Не удалось записать в файл %1").arg(nativePath(file.fileName())));
 }
 
-void closeChecked(QFile& file) {
-  if (!file.isOpen()) return;
-  const bool flushed = file.flush();
-  file.close();
-  if (!flushed) throw writeError(file);
+QString createError(const QString& path) {
+  return QString::fromUtf8("Не удалось создать файл %1").arg(nativePath(path));
 }
 
 }  // namespace
 
-TraceFiles::TraceFiles(Clock& clock, const Settings& settings, QString dataRoot)
-    : clock_(clock), settings_(settings), dataRoot_(std::move(dataRoot)) {}
+TraceFiles::TraceFiles(Clock& clock, const Settings& settings, QString dataRoot,
+                       LogFileSystem& files)
+    : clock_(clock), settings_(settings), files_(files), dataRoot_(std::move(dataRoot)) {}
 
 TraceFiles::~TraceFiles() = default;
 
@@ -86,18 +84,40 @@ QString TraceFiles::newLogFileName(const QString& dir) {
 }
 
 // Starts a new file in dir, opened for appending; never opens an existing one.
-static void startLogFile(QFile& file, const QString& path) {
+bool TraceFiles::startLogFile(QFile& file, const QString& path) {
   file.setFileName(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::NewOnly))
-    throw AbortAction(QString::fromUtf8("Не удалось создать файл %1").arg(nativePath(path)));
+  return files_.create(file);
+}
+
+void TraceFiles::closeChecked(QFile& file) {
+  if (!file.isOpen()) return;
+  if (!files_.close(file)) throw writeError(file);
+}
+
+void TraceFiles::failProtocol(const QString& message) {
+  // What cannot be written cannot be flushed either: closed without a word.
+  if (protocolFile_.isOpen()) files_.close(protocolFile_);
+  tracingStopped_ = true;
+  if (commandDepth_ > 0) {
+    if (pendingError_.isEmpty()) pendingError_ = message;
+    return;
+  }
+  throw AbortAction(message);
 }
 
 void TraceFiles::appendLine(QFile& file, const QString& line) {
   QByteArray bytes = cp1251::encode(line);
   bytes.append("\r\n");
-  const bool batched = &file == &protocolFile_ && commandDepth_ > 0;
-  if (file.write(bytes) != bytes.size() || (!batched && !file.flush())) throw writeError(file);
-  if (&file == &protocolFile_) protocolSize_ += bytes.size();
+  const bool protocol = &file == &protocolFile_;
+  const bool batched = protocol && commandDepth_ > 0;
+  if (files_.write(file, bytes) && (batched || files_.flush(file))) {
+    if (protocol) protocolSize_ += bytes.size();
+    return;
+  }
+  const QString message = writeError(file).message();
+  if (protocol) return failProtocol(message);
+  files_.close(file);
+  throw AbortAction(message);
 }
 
 void TraceFiles::tracedCommand(const std::function<void()>& command) {
@@ -107,19 +127,28 @@ void TraceFiles::tracedCommand(const std::function<void()>& command) {
   } catch (...) {
     --commandDepth_;
     // What is already thrown is the failure to report; the lines go out with it.
-    if (commandDepth_ == 0 && protocolFile_.isOpen()) protocolFile_.flush();
+    if (commandDepth_ == 0 && protocolFile_.isOpen()) files_.flush(protocolFile_);
     throw;
   }
-  if (--commandDepth_ == 0 && protocolFile_.isOpen() && !protocolFile_.flush())
-    throw writeError(protocolFile_);
+  if (--commandDepth_ > 0) return;
+  if (protocolFile_.isOpen() && !files_.flush(protocolFile_))
+    failProtocol(writeError(protocolFile_).message());
+  if (!pendingError_.isEmpty()) throw AbortAction(std::exchange(pendingError_, QString()));
 }
 
 void TraceFiles::OpenProtocol() {
   protocolEnded_ = false;
   closeChecked(protocolFile_);
-  startLogFile(protocolFile_, newLogFileName(protocolDir_));
+  const QString path = newLogFileName(protocolDir_);
+  if (!startLogFile(protocolFile_, path)) return failProtocol(createError(path));
+  tracingStopped_ = false;
   protocolSize_ = 0;
   appendLine(protocolFile_, trace::firstLine());
+}
+
+void TraceFiles::resumeTracing() {
+  if (!tracingStopped_ || protocolEnded_ || protocolDir_.isEmpty()) return;
+  OpenProtocol();
 }
 
 void TraceFiles::CloseProtocol() {
@@ -132,7 +161,8 @@ void TraceFiles::CloseProtocol() {
 void TraceFiles::OpenDataLog() {
   // The callers do not always close the previous log first.
   closeChecked(dataLog_);
-  startLogFile(dataLog_, newLogFileName(dataDir_));
+  const QString path = newLogFileName(dataDir_);
+  if (!startLogFile(dataLog_, path)) throw AbortAction(createError(path));
 }
 
 void TraceFiles::CloseDataLog() {
@@ -178,6 +208,7 @@ void TraceFiles::WriteProtocol(const QString& text) {
   if (protocolSize_ / kRollBlock * kRollBlock >= kRollSize) {
     appendLine(protocolFile_, trace::breakOffLine());
     OpenProtocol();
+    if (!protocolFile_.isOpen()) return;
     appendLine(protocolFile_, trace::continuedLine());
   }
   MakeTimeStamps();
@@ -194,11 +225,11 @@ void TraceFiles::breakOffAfterError() {
   // No log folders were made (the command-line tool with the protocol off, or
   // a start-up that ended before them): there is no protocol to continue, and
   // a new file would land in the working directory.
-  if (protocolEnded_ || protocolDir_.isEmpty()) return;
+  if (protocolEnded_ || tracingStopped_ || protocolDir_.isEmpty()) return;
   if (lineGone_ && std::exchange(brokenOffWhileGone_, true)) return;
   if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::breakOffLine());
   OpenProtocol();
-  appendLine(protocolFile_, trace::continuedAfterErrorLine());
+  if (protocolFile_.isOpen()) appendLine(protocolFile_, trace::continuedAfterErrorLine());
 }
 
 void TraceFiles::WriteNote(const QString& text) {

@@ -7,7 +7,12 @@
 // outcome here.
 //
 // A file that cannot be created or written throws AbortAction, which ends the
-// action in progress.
+// action in progress, and is closed at once: a data log then takes no more
+// lines, and the tracing stops (no protocol line, no break-off file) until
+// resumeTracing starts a new protocol file. A protocol that fails in the
+// middle of a framed command is reported when the command ends, so that the
+// frame always goes out whole. Every file operation goes through the
+// LogFileSystem given.
 #include <QFile>
 #include <QString>
 
@@ -17,6 +22,7 @@
 #include <span>
 
 #include "core/Clock.h"
+#include "link/LogFileSystem.h"
 #include "link/Settings.h"
 
 namespace calorix {
@@ -25,7 +31,8 @@ class TraceFiles {
  public:
   // settings: DirAll, DirProtocol and the protocol switch, read when used.
   // dataRoot: where drive letters of stored paths live on this machine.
-  TraceFiles(Clock& clock, const Settings& settings, QString dataRoot);
+  TraceFiles(Clock& clock, const Settings& settings, QString dataRoot,
+             LogFileSystem& files = LogFileSystem::real());
   ~TraceFiles();
   TraceFiles(const TraceFiles&) = delete;
   TraceFiles& operator=(const TraceFiles&) = delete;
@@ -35,6 +42,10 @@ class TraceFiles {
   void MakeLogDirs();
   void OpenProtocol();
   void CloseProtocol();
+  // A protocol that failed: a new file, and the tracing goes on (AbortAction,
+  // and still stopped, when that fails too). Nothing while it runs.
+  void resumeTracing();
+  bool tracingStopped() const { return tracingStopped_; }
   // One stamped line, only while the protocol switch is on; rolls the file
   // over from 1,000,064 bytes on.
   void WriteProtocol(const QString& text);
@@ -86,10 +97,16 @@ class TraceFiles {
  private:
   void breakOffAfterError();
   QString newLogFileName(const QString& dir);
+  bool startLogFile(QFile& file, const QString& path);
   void appendLine(QFile& file, const QString& line);
+  void closeChecked(QFile& file);
+  // The protocol file cannot go on: closed, the tracing stopped, the message
+  // thrown now or, inside a framed command, when the command ends.
+  void failProtocol(const QString& message);
 
   Clock& clock_;
   const Settings& settings_;
+  LogFileSystem& files_;
   QString dataRoot_;
   // The protocol sub-directory of the root.
   const QString protocolSubdir_ = QStringLiteral("RS485");
@@ -101,6 +118,10 @@ class TraceFiles {
   qint64 protocolSize_ = 0;
   // CloseProtocol ran: no break-off opens a file again.
   bool protocolEnded_ = false;
+  // The protocol failed: no line and no break-off until resumeTracing.
+  bool tracingStopped_ = false;
+  // A protocol failure inside a framed command, thrown when it ends.
+  QString pendingError_;
   bool lineGone_ = false;
   bool brokenOffWhileGone_ = false;
   int commandDepth_ = 0;

@@ -61,6 +61,16 @@ void PanelMirror::buildPanelArea() {
       pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 19, true));
   fill(GroupBox1, QPalette::Window, kCream);
 
+  // Not designed: the strip of Panel1 above GroupBox1 is free in every view
+  // mode, so a run's warning shows there without moving a designed control.
+  warningLabel_ = designed(new QLabel(Panel1), QStringLiteral("LabelRunWarning"));
+  warningLabel_->setGeometry(16, 2, 673, 20);
+  warningLabel_->setAlignment(Qt::AlignCenter);
+  warningLabel_->setFont(
+      pixelFont({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}, 13, true));
+  fill(warningLabel_, QPalette::WindowText, QColor(200, 0, 0));
+  warningLabel_->hide();
+
   // ---- Режим работы: program and stage, the three bars, the heater lamp --
   const QString rezim = QString::fromUtf8("Режим работы");
   RezimRab = designed(new QGroupBox(rezim, GroupBox1), QStringLiteral("RezimRab"), rezim);

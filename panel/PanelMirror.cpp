@@ -76,6 +76,11 @@ RunView PanelMirror::runView() {
   view.setWorkCounterText = [this](const QString& text) { Edit37->setText(text); };
   view.setPanelColor = [this](const QColor& color) { setPanelColor(color); };
   view.showKeyPressed = [this] { keyPuskStop->showPressed(); };
+  view.showWarning = [this](const QString& text) {
+    warningLabel_->setText(text);
+    warningLabel_->setAccessibleName(text);
+    warningLabel_->setVisible(!text.isEmpty());
+  };
   return view;
 }
 
@@ -111,11 +116,13 @@ void PanelMirror::RdInd_IndPanel() {
 
   note(QString::fromUtf8("чтение ОЗУ ст. адрес 2H 1H байт"));
   const std::uint8_t state = link_.RdRam(ram::kFlags, 1)[0];
+  const bool stateRead = link_.lastFramedAnswered();
   link_.clock().sleepMs(100);
   note(QString::fromUtf8("считывание вкл светодиода нагревателя"));
   letEventsRun();
   SvPuskStop->setColor(flagSet(state, flags::kHeaterOn) ? panel::paint::kHeaterOn
                                                         : panel::paint::kSilver);
+  if (heaterSeen_ && stateRead) heaterSeen_(flagSet(state, flags::kHeaterOn));
   note(QString::fromUtf8("конец пп RdInd_IndPanel"));
 }
 

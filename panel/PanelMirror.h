@@ -7,6 +7,7 @@
 // it while it is being created, before LoadSettings.
 #include <QColor>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QObject>
 #include <QString>
@@ -58,6 +59,8 @@ class PanelMirror : public QObject {
   // Пуск/Стоп key forwards every press.
   RunView runView();
   void setPuskStopKey(PuskStopKey key) { puskStopKey_ = std::move(key); }
+  // Every read-out that gets the controller's flags tells whether its heater is on.
+  void setHeaterSeen(HeaterSeen seen) { heaterSeen_ = std::move(seen); }
 
   // The link-light cycle rests at its yellow phase, or goes on ("Отключение
   // связи", "Возобновление связи" of the service area).
@@ -93,6 +96,7 @@ class PanelMirror : public QObject {
   WindowContext& ctx_;
   Link& link_;
   PuskStopKey puskStopKey_;
+  HeaterSeen heaterSeen_;
 
   // ---- read-out, blinking and the link light ----------------------------
   std::uint8_t BlinkFlags = 0;
@@ -139,6 +143,8 @@ class PanelMirror : public QObject {
   ui::MouseButton* Button30 = nullptr;
   ui::MouseButton* Button32 = nullptr;
   panel::Circle* ShapeTimer1 = nullptr;
+  // Not designed: a run's warning in the free strip of Panel1 above GroupBox1.
+  QLabel* warningLabel_ = nullptr;
 };
 
 }  // namespace calorix

@@ -1,8 +1,9 @@
 #include "pid/PidRun.h"
 
 #include "core/Abort.h"
+#include "core/ControllerMap.h"
 #include "link/Action.h"
-#include "pid/RunRegisters.h"
+#include "pid/RunStop.h"
 #include "pid/TFormRabPID.h"
 #include "pid/TrendSampleDecode.h"
 
@@ -11,7 +12,11 @@ namespace calorix {
 namespace reg = ctl::reg;
 
 PidRun::PidRun(WindowContext& context, RunState& state, QObject* parent)
-    : QObject(parent), ctx_(context), state_(state), log_(context.link) {
+    : QObject(parent),
+      ctx_(context),
+      state_(state),
+      report_(context.messages),
+      log_(context.link, report_) {
   timerPid_.setObjectName(QStringLiteral("TimerPid"));
   timerPid_.setInterval(kDesignedPeriodMs);
   timerPid_.setTimerType(Qt::PreciseTimer);
@@ -36,9 +41,16 @@ void PidRun::arm() {
 // written.
 void PidRun::abandonStart(bool ownCoefsSet) {
   if (ownCoefsSet)
-    ctx_.link.SetRegBits(reg::kRegulator, reg::kKeepOr, std::uint8_t(~reg::kOwnCoefs));
+    report_.step([this] {
+      ctx_.link.SetRegBits(reg::kRegulator, reg::kKeepOr, std::uint8_t(~reg::kOwnCoefs));
+    });
   log_.forget();
   window_->showIdle();
+}
+
+void PidRun::pressStart(const PidRunStart& how) {
+  runAction(ctx_.link, ctx_.messages, [&] { start(how); });
+  report_.show();
 }
 
 void PidRun::start(const PidRunStart& how) {
@@ -55,24 +67,30 @@ void PidRun::start(const PidRunStart& how) {
   state_.WorkCounter = 0;
   window_->runStarting();
 
+  // Only an entry that does not convert or a log that cannot be created
+  // abandons the start, before the controller is switched on; the files'
+  // other failures are noted and the sequence goes on.
   bool ownCoefsSet = false;
   log_.forget();
   try {
     if (how.ownCoefficients) {
-      link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd);
+      report_.step([&] { link.SetRegBits(reg::kRegulator, reg::kOwnCoefs, reg::kKeepAnd); });
       ownCoefsSet = true;
-      link.WrRam(ctl::ram::kPK, how.coefficients());
+      const auto coefficients = how.coefficients();
+      report_.step([&] { link.WrRam(ctl::ram::kPK, coefficients); });
     }
     if (how.log) {
       log_.open();
-      link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
+      report_.step([&] { link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd); });
     }
   } catch (const AbortAction&) {
     abandonStart(ownCoefsSet);
     throw;  // the guard shows the message
   }
-  if (how.noPropDecrease) link.SetRegBits(reg::kRegulator, reg::kNoPropDecrease, reg::kKeepAnd);
-  link.SendPanelKey(ctl::panelKey::kPuskStop);
+  report_.step([&] { link.resumeTracing(); });
+  if (how.noPropDecrease)
+    report_.step([&] { link.SetRegBits(reg::kRegulator, reg::kNoPropDecrease, reg::kKeepAnd); });
+  report_.step([&] { link.SendPanelKey(ctl::panelKey::kPuskStop); });
   state_.PidRunActive = 1;
   state_.Owner = RunOwner::PidWindow;
 
@@ -81,22 +99,18 @@ void PidRun::start(const PidRunStart& how) {
   framesAsked_ = how.log;  // R5 bit 2 goes with the log box
   QString gapLine;         // a run that starts without a frame starts its log with a gap
   const bool read = takeFrame([&](const QString& line) { gapLine = line; });
-  try {
-    log_.write(window_->runLogHeader1());
-    log_.write(pid::runLogHeader2());
-    if (read)
-      writePidLine();
-    else
-      log_.write(gapLine);
-  } catch (const AbortAction& failed) {
-    // The controller runs already: the timer must still come, or the run
-    // could not be stopped from here.
-    ctx_.messages.show(failed.message());
-  }
+  log_.write(window_->runLogHeader1());
+  log_.write(pid::runLogHeader2());
+  if (read)
+    writePidLine();
+  else
+    log_.write(gapLine);
   link.clock().sleepMs(kPauseMs);
   arm();
 }
 
+// Exchanges nothing, so it needs no line: a press while a read-out or another
+// window holds it is never lost.
 void PidRun::requestStop() {
   state_.PidStopRequest = 1;
   if (window_) window_->showStopping();
@@ -109,7 +123,7 @@ void PidRun::requestStop() {
 // as the last frame left them.
 bool PidRun::takeFrame(const RunGap::WriteLine& writeGapLine) {
   Link& link = ctx_.link;
-  link.RdPidFrame();
+  report_.step([&] { link.RdPidFrame(); });
   if (!gap_.frameRead(link, writeGapLine, framesAsked_)) {
     window_->showNoFrame(state_.WorkCounter);
     return false;
@@ -139,6 +153,7 @@ void PidRun::tick() {
     // the cycle.
     timerPid_.start(kBusyRetryMs);
   }
+  report_.show();
 }
 
 void PidRun::runTick() {
@@ -148,22 +163,11 @@ void PidRun::runTick() {
 
   // Whatever the protocol switch says: the cycles of a run can be found in
   // the protocol even when the transfers are not traced.
-  link.WriteProtocolDirect(QString::fromUtf8("Начало чтения по срабатыванию таймера"));
-  const auto writeGapLine = [this](const QString& line) {
-    try {
-      log_.write(line);
-    } catch (const AbortAction& failed) {
-      ctx_.messages.show(failed.message());
-    }
-  };
-  const bool read = takeFrame(writeGapLine);
-  try {
-    if (read) writePidLine();
-  } catch (const AbortAction& failed) {
-    // A run log that cannot be written must not keep the run from going on
-    // or from being stopped.
-    ctx_.messages.show(failed.message());
-  }
+  report_.step([&] {
+    link.WriteProtocolDirect(QString::fromUtf8("Начало чтения по срабатыванию таймера"));
+  });
+  const bool read = takeFrame([this](const QString& line) { log_.write(line); });
+  if (read) writePidLine();
 
   if (state_.PidStopRequest == 1)
     stopSequence();
@@ -174,18 +178,14 @@ void PidRun::runTick() {
 }
 
 void PidRun::stopSequence() {
-  Link& link = ctx_.link;
-  link.SendPanelKey(ctl::panelKey::kPuskStop);
-  link.clock().sleepMs(kPauseMs);
-  clearRunRegisterBits(link);
-  link.clock().sleepMs(kPauseMs);
-  if (ctx_.readPanel) ctx_.readPanel();
+  stopOnController(ctx_.link, true, ctx_.readPanel, report_, warning_);
   state_.PidStopRequest = 0;
   state_.PidRunActive = 0;
   state_.Owner = RunOwner::None;
   window_->showIdle();
   // Last, so that a log that cannot be closed leaves a stopped run behind.
   log_.close();
+  emit runEnded();
 }
 
 }  // namespace calorix

@@ -7,6 +7,11 @@
 // writes the run's flags while its run holds them. The main window owns the
 // timer (app/MainWindowParts); the window it fills is attached once both
 // exist, and the window forwards its two run buttons here.
+//
+// "Выкл нагрева" is latched whatever holds the line and carried out by the
+// next tick, which comes back as soon as the line is free; every tick
+// re-arms and every stop runs to its end whatever the files do, and what
+// there is to tell is shown once the line is free again.
 #include <QObject>
 #include <QTimer>
 
@@ -15,8 +20,10 @@
 #include <functional>
 
 #include "core/ControllerMap.h"
+#include "pid/HeatWarning.h"
 #include "pid/RunGap.h"
 #include "pid/RunLog.h"
+#include "pid/RunReport.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
 
@@ -49,11 +56,13 @@ class PidRun : public QObject {
   // The window whose fields the run fills and whose run buttons come here.
   void attach(TFormRabPID& window);
 
-  // "Вкл нагрева" (the caller holds the exchange guard): refused with a
-  // message while another run holds the run flags.
-  void start(const PidRunStart& how);
-  // "Выкл нагрева": the next tick carries out the stop.
+  // "Вкл нагрева": under the exchange guard, refused with a message while
+  // another run holds the run flags.
+  void pressStart(const PidRunStart& how);
+  // "Выкл нагрева": latched at once, the next tick carries out the stop.
   void requestStop();
+  // A stop that did not reach the controller is shown through warning.
+  void setHeatWarning(HeatWarning* warning) { warning_ = warning; }
 
   // One tick as the timer delivers it: it takes the exchange guard itself and
   // comes back shortly when the link is busy.
@@ -65,7 +74,12 @@ class PidRun : public QObject {
   // The frames this run's ticks did not get.
   const RunGap& gap() const { return gap_; }
 
+ signals:
+  // The stop sequence has run to its end.
+  void runEnded();
+
  private:
+  void start(const PidRunStart& how);
   void arm();
   void abandonStart(bool ownCoefsSet);
   bool takeFrame(const RunGap::WriteLine& writeGapLine);
@@ -76,7 +90,9 @@ class PidRun : public QObject {
   WindowContext& ctx_;
   RunState& state_;
   TFormRabPID* window_ = nullptr;
+  RunReport report_;
   RunLog log_;
+  HeatWarning* warning_ = nullptr;
   QTimer timerPid_;
   TrendFeed trend_;
   RunGap gap_;

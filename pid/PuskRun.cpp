@@ -8,14 +8,19 @@
 #include "core/NumberText.h"
 #include "link/Action.h"
 #include "pid/RunGap.h"
-#include "pid/RunRegisters.h"
+#include "pid/RunStop.h"
 #include "pid/TrendSampleDecode.h"
 #include "ui/Events.h"
 
 namespace calorix {
 
 PuskRun::PuskRun(WindowContext& context, RunState& state, RunView view, QObject* parent)
-    : QObject(parent), ctx_(context), state_(state), view_(std::move(view)) {
+    : QObject(parent),
+      ctx_(context),
+      state_(state),
+      view_(std::move(view)),
+      report_(context.messages),
+      log_(context.link, report_) {
   for (QTimer* t : {&timerPuskPidNew_, &timerForReadForPolz_}) {
     t->setInterval(kDesignedPeriodMs);
     t->setTimerType(Qt::PreciseTimer);
@@ -49,22 +54,28 @@ void PuskRun::stopTimers() {
 // ---- the Пуск/Стоп key ---------------------------------------------------------
 
 void PuskRun::pressPuskStop() {
-  runAction(ctx_.link, ctx_.messages, [this] {
-    if (state_.PuskFlag == 1)
-      requestStop();
-    else
-      start();
-  });
+  // Стоп sends nothing, so it needs no line: a press while a read-out or
+  // another window holds it is never lost.
+  if (state_.PuskFlag == 1) return requestStop();
+  if (state_.PidStopRequest == 1 && state_.Owner == RunOwner::Pusk) {
+    // Key code 1 now would start the program again on a controller that the
+    // next tick is about to stop.
+    ctx_.messages.show(kPuskStopPendingText);
+    return;
+  }
+  runAction(ctx_.link, ctx_.messages, [this] { start(); });
+  report_.show();
 }
 
-// Стоп sends nothing: the next tick carries out the stop.
+// Стоп sends nothing: the next tick carries out the stop. Latched before
+// events run, so that a tick they let in stops the run already.
 void PuskRun::requestStop() {
+  state_.PuskFlag = 0;
+  state_.PidStopRequest = 1;
   timerForReadForPolz_.stop();
   paintPanel(colors::kStop);
   view_.showKeyPressed();
   ui::letEventsRun();
-  state_.PuskFlag = 0;
-  state_.PidStopRequest = 1;
   ctx_.link.clock().sleepMs(50);
 }
 
@@ -82,7 +93,7 @@ void PuskRun::start() {
   paintPanel(colors::kPusk);
   state_.PuskFlag = 1;
   try {
-    link.OpenDataLog();
+    log_.open();
   } catch (...) {
     // Without a work log nothing has been started: the key stays a Пуск key.
     state_.PuskFlag = 0;
@@ -90,33 +101,31 @@ void PuskRun::start() {
     paintPanel(colors::kActiveBorder);
     throw;
   }
-  link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd);
-  link.SendPanelKey(panelKey::kPuskStop);
+  // From here on the controller is started and the run must come to its
+  // ticks whatever the files do: every step goes on after a file error.
+  report_.step([&] { link.resumeTracing(); });
+  report_.step([&] { link.SetRegBits(reg::kRun, reg::kRunPidFrames, reg::kKeepAnd); });
+  report_.step([&] { link.SendPanelKey(panelKey::kPuskStop); });
   view_.showKeyPressed();
   ui::letEventsRun();
   state_.PidRunActive = 1;
   state_.Owner = RunOwner::Pusk;
-  state_.PidStopRequest = 0;
+  // A Стоп pressed while events ran stays asked for.
+  if (state_.PuskFlag == 1) state_.PidStopRequest = 0;
   link.clock().sleepMs(50);
   gap_.reset();
-  link.RdPidFrame();
+  report_.step([&] { link.RdPidFrame(); });
   QString gapLine;  // a run that starts without a frame starts its log with a gap
   const bool read = gap_.frameRead(link, [&](const QString& line) { gapLine = line; });
   view_.setWorkCounterText(read ? decimalText(state_.WorkCounter)
                                 : noFrameText(state_.WorkCounter));
-  try {
-    link.WriteDataLog(QString::fromUtf8("Данные работы "));
-    link.WriteDataLog(QString::fromUtf8(
-        "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
-    if (read)
-      WriteRunLine();
-    else
-      link.WriteDataLog(gapLine);
-  } catch (const AbortAction& failed) {
-    // The controller runs already: the timer must still come, or the run
-    // could never be stopped from here.
-    ctx_.messages.show(failed.message());
-  }
+  log_.write(QString::fromUtf8("Данные работы "));
+  log_.write(QString::fromUtf8(
+      "  1 номер ;  2 время   ;  3 программа  ;  4 ступень  ;  5 температура  ;"));
+  if (read)
+    WriteRunLine();
+  else
+    log_.write(gapLine);
   arm();
 }
 
@@ -131,6 +140,7 @@ void PuskRun::tick() {
     // rather than lose the cycle.
     timerPuskPidNew_.start(kBusyRetryMs);
   }
+  report_.show();
 }
 
 void PuskRun::runTick() {
@@ -138,18 +148,11 @@ void PuskRun::runTick() {
   if (state_.PidRunActive != 1) return;
   timerPuskPidNew_.stop();
 
-  link.RdPidFrame();
-  if (!gap_.frameRead(link, [this](const QString& line) { writeGapLine(line); }))
-    return missedTick();
+  report_.step([&] { link.RdPidFrame(); });
+  if (!gap_.frameRead(link, [this](const QString& line) { log_.write(line); })) return missedTick();
   ++state_.WorkCounter;
   view_.setWorkCounterText(decimalText(state_.WorkCounter));
-  try {
-    WriteRunLine();
-  } catch (const AbortAction& failed) {
-    // A work log that cannot be written must not stop the run from being
-    // carried on or stopped: report it and go on with the cycle.
-    ctx_.messages.show(failed.message());
-  }
+  WriteRunLine();
   ShowPanelFromMirror();
   trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
                              plot::Source::PuskRun));
@@ -187,31 +190,20 @@ void PuskRun::missedTick() {
     arm();
 }
 
-void PuskRun::writeGapLine(const QString& line) {
-  try {
-    ctx_.link.WriteDataLog(line);
-  } catch (const AbortAction& failed) {
-    ctx_.messages.show(failed.message());
-  }
-}
-
 void PuskRun::stopSequence() {
-  Link& link = ctx_.link;
   // Key code 1 toggles the run on the controller: only send it while the
   // controller still runs (heater on) or has no stage.
-  if (heaterOn() || mirror(ctl::ram::kStageNumber) == 0)
-    link.SendPanelKey(ctl::panelKey::kPuskStop);
-  link.clock().sleepMs(50);
-  clearRunRegisterBits(link);
-  link.clock().sleepMs(50);
-  if (ctx_.readPanel) ctx_.readPanel();
-  link.CloseDataLog();
+  const bool keyDue = heaterOn() || mirror(ctl::ram::kStageNumber) == 0;
+  stopOnController(ctx_.link, keyDue, ctx_.readPanel, report_, warning_);
   state_.PidStopRequest = 0;
   state_.PidRunActive = 0;
   state_.Owner = RunOwner::None;
   state_.WorkCounter = 0;
   view_.setWorkCounterText(QStringLiteral("0"));
   paintPanel(colors::kActiveBorder);
+  // Last: a log that cannot be closed leaves a stopped run behind.
+  log_.close();
+  emit runEnded();
 }
 
 void PuskRun::WriteRunLine() {
@@ -224,7 +216,7 @@ void PuskRun::WriteRunLine() {
       decimalText(state_.WorkCounter), link.LineStamp(), decimalText(mirror(ram::kProgramNumber)),
       decimalText(mirror(ram::kStageNumber)), generalText(ctl::fromFraction8(temperature))};
   state_.WorkLineDue = 0;
-  link.WriteDataLog(fields.join(QStringLiteral("  ;  ")));
+  log_.write(fields.join(QStringLiteral("  ;  ")));
 }
 
 void PuskRun::ShowPanelFromMirror() {

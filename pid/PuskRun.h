@@ -7,13 +7,21 @@
 // PuskFlag, WorkLineDue and, while its run holds them, PidRunActive,
 // PidStopRequest and WorkCounter; it reaches the panel only through the
 // RunView it is given.
+//
+// Стоп is latched whatever holds the line (it exchanges nothing) and carried
+// out by the next tick, which comes back as soon as the line is free; every
+// tick re-arms and every stop runs to its end whatever the files do, and what
+// there is to tell is shown once the line is free again.
 #include <QColor>
 #include <QObject>
 #include <QTimer>
 
 #include <cstdint>
 
+#include "pid/HeatWarning.h"
 #include "pid/RunGap.h"
+#include "pid/RunLog.h"
+#include "pid/RunReport.h"
 #include "ui/RunHooks.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
@@ -36,9 +44,11 @@ class PuskRun : public QObject {
   PuskStopKey key() {
     return [this] { pressPuskStop(); };
   }
-  // Пуск/Стоп pressed: Стоп while PuskFlag is 1, otherwise Пуск. Takes the
-  // exchange guard itself.
+  // Пуск/Стоп pressed: Стоп while PuskFlag is 1 (latched at once), refused
+  // while a stop is pending, otherwise Пуск under the exchange guard.
   void pressPuskStop();
+  // A stop that did not reach the controller is shown through warning.
+  void setHeatWarning(HeatWarning* warning) { warning_ = warning; }
 
   // One TimerPuskPidNew tick as the timer delivers it: it takes the exchange
   // guard itself and re-arms shortly when the link is busy.
@@ -56,13 +66,16 @@ class PuskRun : public QObject {
   void WriteRunLine();
   void ShowPanelFromMirror();
 
+ signals:
+  // The stop sequence has run to its end.
+  void runEnded();
+
  private:
   void start();
   void requestStop();
   void arm();
   void runTick();
   void missedTick();
-  void writeGapLine(const QString& line);
   void stopSequence();
   void paintPanel(const QColor& color);
   std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror()[addr]; }
@@ -71,6 +84,9 @@ class PuskRun : public QObject {
   WindowContext& ctx_;
   RunState& state_;
   RunView view_;
+  RunReport report_;
+  RunLog log_;
+  HeatWarning* warning_ = nullptr;
   // What this run last painted Panel1: the first tick turns the Пуск colour
   // into the running one.
   QColor panelColor_ = colors::kActiveBorder;

@@ -13,17 +13,17 @@ bool RunLog::isOpen() const {
 }
 
 void RunLog::write(const QString& line) {
-  if (isOpen()) link_.WriteDataLog(line);
+  if (isOpen()) report_.step([&] { link_.WriteDataLog(line); });
 }
 
 void RunLog::writeTelemetry(const std::array<QString, 8>& texts) {
-  if (isOpen()) link_.WriteDataLine(texts);
+  if (isOpen()) report_.step([&] { link_.WriteDataLine(texts); });
 }
 
 void RunLog::close() {
   const bool own = isOpen();
   path_.clear();
-  if (own) link_.CloseDataLog();
+  if (own) report_.step([&] { link_.CloseDataLog(); });
 }
 
 }  // namespace calorix

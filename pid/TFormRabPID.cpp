@@ -30,15 +30,10 @@ TFormRabPID::TFormRabPID(WindowContext& context, QWidget* parent) : QWidget(pare
   connectHandlers();
 }
 
-// Every button acts on a mouse press (any button) under the exchange guard;
-// the keyboard does nothing.
+// Every button acts on a mouse press (any button); the keyboard does nothing.
 void TFormRabPID::connectHandlers() {
-  const auto onPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
-    connect(button, &ui::MouseButton::mousePressed, this,
-            [this, handler] { runAction(ctx_.link, ctx_.messages, [&] { (this->*handler)(); }); });
-  };
-  // The reads and the write of controller memory wait until no run's frames
-  // share the line.
+  // The reads and the write of controller memory go under the exchange guard
+  // and wait until no run's frames share the line.
   const auto onMemoryPress = [this](ui::MouseButton* button, void (TFormRabPID::*handler)()) {
     connect(button, &ui::MouseButton::mousePressed, this, [this, handler] {
       runAction(ctx_.link, ctx_.messages, [&] {
@@ -50,8 +45,10 @@ void TFormRabPID::connectHandlers() {
   onMemoryPress(Button2, &TFormRabPID::readCoefficients);
   onMemoryPress(Button5, &TFormRabPID::readAmplifier);
   onMemoryPress(Button6, &TFormRabPID::writeAmplifier);
-  onPress(Button1, &TFormRabPID::startHeating);
-  onPress(Button3, &TFormRabPID::requestStop);
+  // The run takes the exchange guard for its start itself; its stop request
+  // exchanges nothing and must get through whatever holds the line.
+  connect(Button1, &ui::MouseButton::mousePressed, this, [this] { startHeating(); });
+  connect(Button3, &ui::MouseButton::mousePressed, this, [this] { requestStop(); });
   // "График" only shows a window: no exchange, so no guard.
   connect(ButtonGrafik, &ui::MouseButton::mousePressed, this, [this] {
     if (showTrend_) showTrend_();
@@ -183,7 +180,7 @@ void TFormRabPID::startHeating() {
   how.log = CheckBox1->isChecked();
   how.noPropDecrease = CheckBox3->isChecked();
   how.coefficients = [this] { return ownCoefficients(); };
-  run_->start(how);
+  run_->pressStart(how);
 }
 
 void TFormRabPID::requestStop() {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "core/Abort.h"
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
 #include "pid/TrendSampleDecode.h"
@@ -39,7 +38,12 @@ using ui::letEventsRun;
 
 TelemetryStream::TelemetryStream(WindowContext& context, RunState& state, StreamView view,
                                  QObject* parent)
-    : QObject(parent), ctx_(context), state_(state), view_(std::move(view)) {}
+    : QObject(parent),
+      ctx_(context),
+      state_(state),
+      view_(std::move(view)),
+      report_(context.messages),
+      log_(context.link, report_) {}
 
 StreamKeys TelemetryStream::keys() {
   StreamKeys k;
@@ -74,9 +78,14 @@ TelemetryStream::End TelemetryStream::run() {
     ctx_.messages.show(runActiveText());
     return End::Refused;
   }
+  // Before any event runs: ВЫКЛ НАГРЕВ pressed while the stream starts stays
+  // asked for.
+  run.StopHeatRequest = 0;
+  run.WorkCounter = 0;
   // The log first: when it cannot be created, nothing has been sent and the
   // controller does not start streaming.
-  link.OpenDataLog();
+  log_.open();
+  report_.step([&] { link.resumeTracing(); });
   link.SendKeyCode(ctl::plainKey::kPB);
 
   running_ = true;
@@ -94,39 +103,21 @@ TelemetryStream::End TelemetryStream::run() {
   view_.setPbEnabled(false);
   view_.setLampColor(kWaitingColor);
   letEventsRun();
-  run.StopHeatRequest = 0;
-  run.WorkCounter = 0;
 
-  End end = End::Stopped;
-  try {
-    // Without a line every read would come back empty at once, for ever.
-    end = link.status().code == kPortWriteFailed ? End::NoLine : loop();
-  } catch (const AbortAction&) {
-    // The data log failed: the controller still streams, so it is told to
-    // stop, and the window is left as after a stop; the caller shows why.
-    try {
-      finish(true);
-    } catch (const AbortAction&) {
-      // Closing the failed log fails too: the first message says it.
-    }
-    throw;
-  }
+  // Without a line every read would come back empty at once, for ever.
+  const End end = link.status().code == kPortWriteFailed ? End::NoLine : loop();
   if (end == End::ShortBlock && link.hooks.showControlStatus)
     link.hooks.showControlStatus(link.status().text);
   if (end == End::LineLost) {
-    // The log ends where the frames did, and says so.
+    // The log ends where the frames did, and says so; told with the rest.
     link.MakeTimeStamps();
-    try {
-      link.WriteDataLog(plot::loggap::started(link.LineStamp()));
-    } catch (const AbortAction&) {
-      // The stream ends anyway; closing the log below tells what failed.
-    }
+    log_.write(plot::loggap::started(link.LineStamp()));
+    report_.note(lineLostText());
   }
   // Only a stop after a frame tells the controller: the key switches its
   // output on and off, and while no frame comes (or after a broken one) it
   // may not be sending at all.
   finish(end == End::Stopped);
-  if (end == End::LineLost) ctx_.messages.show(lineLostText());
   return end;
 }
 
@@ -199,11 +190,13 @@ void TelemetryStream::showAndLog() {
   }
   ++figures_.framesShown;
   trend_(reading.sample);
-  {
+  if (log_.isOpen()) {
     StepTimer t(figures_.logNs);
-    ctx_.link.WriteDataLine(reading.logTexts);
+    log_.writeTelemetry(reading.logTexts);
   }
-  ++figures_.framesLogged;
+  if (log_.isOpen()) ++figures_.framesLogged;
+  // A log that failed is told now, the stream goes on without it.
+  report_.show();
 }
 
 void TelemetryStream::finish(bool stopController) {
@@ -217,8 +210,9 @@ void TelemetryStream::finish(bool stopController) {
     // P/B comes back even when the log does not close.
     ~Enable() { view.setPbEnabled(true); }
   } enable{view_};
-  link.CloseDataLog();
+  log_.close();
   letEventsRun();
+  report_.show();
 }
 
 }  // namespace calorix

@@ -19,6 +19,8 @@
 #include <cstdint>
 
 #include "core/ControllerMap.h"
+#include "pid/RunLog.h"
+#include "pid/RunReport.h"
 #include "ui/StreamView.h"
 #include "ui/TrendFeed.h"
 #include "ui/WindowContext.h"
@@ -63,8 +65,9 @@ class TelemetryStream : public QObject {
   StreamKeys keys();
 
   // "P/B" with RamOutEnabled 1: runs the stream until it ends. The caller
-  // holds the exchange guard. A data log that cannot be created or written
-  // ends it with AbortAction, the window left as after a stop.
+  // holds the exchange guard. A data log that cannot be created refuses the
+  // start with AbortAction before anything is sent; one that cannot be
+  // written is told once and the stream goes on without it.
   End run();
   // ВЫКЛ НАГРЕВ: the stream ends after its next complete frame (or when the
   // read that waits for one times out). Exchanges nothing.
@@ -105,6 +108,8 @@ class TelemetryStream : public QObject {
   WindowContext& ctx_;
   RunState& state_;
   StreamView view_;
+  RunReport report_;
+  RunLog log_;
   std::array<std::uint8_t, ctl::streamFrame::kBytes> frame_{};
   Figures figures_;
   TrendFeed trend_;

@@ -20,10 +20,15 @@ struct RunView {
   std::function<void(const QString&)> setWorkCounterText;  // Edit37
   std::function<void(const QColor&)> setPanelColor;        // Panel1
   std::function<void()> showKeyPressed;                    // ShapePuskStop drawn pressed
+  // A warning shown over the panel in every view mode; empty takes it away.
+  std::function<void(const QString&)> showWarning;
 };
 
 // Пуск/Стоп pressed: the panel forwards the press, the Пуск run owner decides
 // what it is and does it (under the exchange guard it takes itself).
 using PuskStopKey = std::function<void()>;
+
+// A read-out of the panel found the controller's heater on (true) or off.
+using HeaterSeen = std::function<void(bool on)>;
 
 }  // namespace calorix

@@ -37,6 +37,14 @@ struct RunState {
   std::uint8_t RamOutEnabled = 0;
   std::uint8_t StopHeatRequest = 0;
   RunOwner Owner = RunOwner::None;  // set with PidRunActive := 1, cleared by the stop
+  // 1 from a stop whose key code did not reach the controller until an
+  // exchange shows its heater off: the furnace may still be heating.
+  std::uint8_t FurnaceMayHeat = 0;
 };
+
+// Пуск pressed between Стоп and the tick that carries the stop out.
+inline const QString kPuskStopPendingText = QString::fromUtf8(
+    "Идет остановка работы, запущенной клавишей Пуск/Стоп. Дождитесь ее окончания и "
+    "нажмите Пуск снова.");
 
 }  // namespace calorix

@@ -156,6 +156,8 @@ TEST_F(PidConsoleTest, AStartIsRefusedWhileAnotherRunHoldsTheLineRunningOrStoppi
       {Kind::PidWindow, false, Kind::Stream, stream},
       {Kind::PidWindow, true, Kind::Pusk, kPuskRefusedText},
       {Kind::PidWindow, true, Kind::Stream, stream},
+      // Key code 1 now would start again what the next tick is to stop.
+      {Kind::Pusk, true, Kind::Pusk, kPuskStopPendingText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()

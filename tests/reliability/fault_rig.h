@@ -11,11 +11,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "app/TForm2.h"
 #include "core/ControllerMap.h"
+#include "link/LogFileSystem.h"
 #include "pid/TelemetryStream.h"
 #include "programs/TFormDataDide.h"
 #include "sim/Firmware.h"
@@ -52,10 +55,64 @@ inline const std::vector<Fault> kFaults = {
 inline constexpr int kSilent = 0;
 inline constexpr int kLineLost = 7;
 
-// The whole console in view mode 4 with every window shown.
+// What every heating run's stop sends: key code 1, then the three register
+// bits cleared.
+inline const std::vector<std::uint8_t> kRunStopBytes = {
+    0x08, 0x03, 0x01, 0x80, 0x01, 0x05, 0x05, 0x00, 0xFB, 0x80, 0x01,
+    0x05, 0x0E, 0x00, 0xFD, 0x80, 0x01, 0x05, 0x0E, 0x00, 0xFE, 0x80};
+inline bool sentRunStop(const std::vector<std::uint8_t>& sent) {
+  return std::search(sent.begin(), sent.end(), kRunStopBytes.begin(), kRunStopBytes.end()) !=
+         sent.end();
+}
+
+// The link's two files, and what a file fault fails in them.
+enum class Which { DataLog, Protocol };
+enum class Op { Create, Write, Flush, Close };
+
+// The link's files, one kind of operation on one of them failing while armed
+// (LinkHarnessOptions::files).
+class FailingFiles : public LogFileSystem {
+ public:
+  void arm(Which which, Op op) {
+    which_ = which;
+    op_ = op;
+    armed_ = true;
+  }
+  void lift() { armed_ = false; }
+  // How many operations it failed.
+  int struck = 0;
+
+  bool create(QFile& f) override { return !strikes(Op::Create, f) && LogFileSystem::create(f); }
+  bool write(QFile& f, const QByteArray& bytes) override {
+    return !strikes(Op::Write, f) && LogFileSystem::write(f, bytes);
+  }
+  bool flush(QFile& f) override { return !strikes(Op::Flush, f) && LogFileSystem::flush(f); }
+  bool close(QFile& f) override {
+    if (!strikes(Op::Close, f)) return LogFileSystem::close(f);
+    f.close();
+    return false;
+  }
+
+ private:
+  bool strikes(Op op, const QFile& f) {
+    if (!armed_ || op != op_) return false;
+    const bool protocol = f.fileName().contains(QStringLiteral("/RS485/"));
+    if (protocol != (which_ == Which::Protocol)) return false;
+    ++struck;
+    return true;
+  }
+  Which which_ = Which::DataLog;
+  Op op_ = Op::Write;
+  bool armed_ = false;
+};
+
+// The whole console in view mode 4 with every window shown; options and
+// more settings for a matrix that needs them.
 struct Rig {
-  Rig() {
-    h.start(QStringLiteral("[Vid prog]\r\nVidProg=4\r\n"));
+  Rig() : Rig(testing::LinkHarnessOptions{}) {}
+  explicit Rig(testing::LinkHarnessOptions options, const QString& moreSettings = QString())
+      : h(std::move(options)) {
+    h.start(QStringLiteral("[Vid prog]\r\nVidProg=4\r\n") + moreSettings);
     h.password = kAccessPassword;
     h.show();
     for (const auto& w : h.console().windows())

@@ -20,6 +20,7 @@ LinkHarness::LinkHarness(LinkHarnessOptions options) {
   config.dataRoot = dataRoot();
   config.portDeviceOverride = options.portDeviceOverride;
   config.clock = &clock_;
+  config.files = options.files;
   // While the line is gone the device is absent: it does not open.
   config.openPort = [this, open = memoryPortOpener(*controller_, clock_, [this](MemoryPort& port) {
                              port.goneProbe = [this] { return controller_->faults().portGone; };

@@ -23,6 +23,9 @@ struct LinkHarnessOptions {
   // PassiveFirmware when null.
   std::unique_ptr<sim::Firmware> firmware;
   QString portDeviceOverride;
+  // How the protocol and the data log reach the disk (not owned); the real
+  // file system when null.
+  LogFileSystem* files = nullptr;
 };
 
 class LinkHarness {
