@@ -55,8 +55,8 @@ ServiceArea::ServiceArea(QWidget* form, WindowContext& context, PanelMirror& mir
   build();
   link_.hooks.showControlStatus = [this](const QString& text) { Edit_Contrl->setText(text); };
   link_.hooks.showDWordHalves = [this](quint16 high, quint16 low) {
-    Edit1->setText(QString::number(high));
-    Edit2->setText(QString::number(low));
+    dwordHighHalf_->setText(QString::number(high));
+    dwordLowHalf_->setText(QString::number(low));
   };
   connectActions();
 }
@@ -124,7 +124,7 @@ void ServiceArea::connectActions() {
   onClick("Button19", exchange(&ServiceArea::rawByteWrite));
   onClick("Button20", exchange(&ServiceArea::rawByteRead));
   // Must work while the stream holds the link: no exchange, no guard.
-  connect(Button11, &QPushButton::clicked, this, [this] { stopHeat(); });
+  connect(heatOffButton_, &QPushButton::clicked, this, [this] { stopHeat(); });
   onRelease("Button6", [this] { pbKey(); });
   onRelease("Button7", exchange(&ServiceArea::ramOutKey));
 
@@ -249,16 +249,16 @@ void ServiceArea::readRamBytes() {
 void ServiceArea::readTyped(int width) {
   if (width == 1) {
     std::uint8_t v = 0;
-    link_.RdByte(addressIn(Edit18), v);
-    Edit17->setText(QString::number(v));
+    link_.RdByte(addressIn(byteWordAddress_), v);
+    byteValue_->setText(QString::number(v));
   } else if (width == 2) {
     quint16 v = 0;
-    link_.RdWord(addressIn(Edit18), v);
-    Edit19->setText(QString::number(v));
+    link_.RdWord(addressIn(byteWordAddress_), v);
+    wordValue_->setText(QString::number(v));
   } else {
     qint32 v = 0;
-    link_.RdDWord(addressIn(Edit22), v);
-    Edit21->setText(QString::number(v));
+    link_.RdDWord(addressIn(dwordAddress_), v);
+    dwordValue_->setText(QString::number(v));
   }
   showLastReadBytes();
 }
@@ -270,12 +270,12 @@ void ServiceArea::showLastReadBytes() {
 // ---- raw bytes ----------------------------------------------------------------
 
 void ServiceArea::rawByteWrite() {
-  link_.WrRawByte(std::uint8_t(ParseIntText(Edit26->text())));
+  link_.WrRawByte(std::uint8_t(ParseIntText(rawByteToSend_->text())));
 }
 
 void ServiceArea::rawByteRead() {
   const Link::View read = link_.RdRaw(1);
-  Edit27->setText(QString::number(read.empty() ? 0 : read[0]));
+  rawByteReceived_->setText(QString::number(read.empty() ? 0 : read[0]));
 }
 
 // ---- keys of the service area ------------------------------------------------
@@ -296,7 +296,7 @@ void ServiceArea::pbKey() {
 
 void ServiceArea::stopHeat() {
   if (stream_.stop) stream_.stop();
-  setCaptionColor(Button11, QColor(255, 0, 0));
+  setCaptionColor(heatOffButton_, QColor(255, 0, 0));
   ui::letEventsRun();
 }
 
@@ -311,7 +311,7 @@ QLineEdit* ServiceArea::valueField(const QString& name) const {
 StreamView ServiceArea::streamView() {
   StreamView view;
   view.setLampColor = [this](const QColor& color) { Shape_Sp->setColor(color); };
-  view.setPbEnabled = [this](bool enabled) { Button6->setEnabled(enabled); };
+  view.setPbEnabled = [this](bool enabled) { pbButton_->setEnabled(enabled); };
   view.setMeasurementText = [this](const QString& text) { Edit_NumIzm->setText(text); };
   // The fifteen fields by name, found once: the stream sets them every frame.
   auto fields = std::make_shared<QHash<QString, QLineEdit*>>();
@@ -322,7 +322,7 @@ StreamView ServiceArea::streamView() {
   };
   view.setField = [find](const QString& name, const QString& text) { find(name)->setText(text); };
   view.restoreStopCaption = [this] {
-    setCaptionColor(Button11, QGuiApplication::palette().color(QPalette::WindowText));
+    setCaptionColor(heatOffButton_, QGuiApplication::palette().color(QPalette::WindowText));
   };
   return view;
 }

@@ -90,8 +90,8 @@ class ServiceArea : public QObject {
   StreamKeys stream_;
 
   QLineEdit* Edit_Contrl = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
+  QLineEdit* dwordHighHalf_ = nullptr;
+  QLineEdit* dwordLowHalf_ = nullptr;
   QLineEdit* EditPK = nullptr;
   QLineEdit* EditDK = nullptr;
   QLineEdit* EditIK = nullptr;
@@ -104,17 +104,17 @@ class ServiceArea : public QObject {
   QLineEdit* EditAdrRdByte = nullptr;
   QLineEdit* EditNumRdByte = nullptr;
   QLineEdit* EditByteRD = nullptr;
-  QLineEdit* Edit17 = nullptr;
-  QLineEdit* Edit18 = nullptr;
-  QLineEdit* Edit19 = nullptr;
-  QLineEdit* Edit21 = nullptr;
-  QLineEdit* Edit22 = nullptr;
+  QLineEdit* byteValue_ = nullptr;
+  QLineEdit* byteWordAddress_ = nullptr;
+  QLineEdit* wordValue_ = nullptr;
+  QLineEdit* dwordValue_ = nullptr;
+  QLineEdit* dwordAddress_ = nullptr;
   QLineEdit* EditB[4] = {};
-  QLineEdit* Edit26 = nullptr;
-  QLineEdit* Edit27 = nullptr;
+  QLineEdit* rawByteToSend_ = nullptr;
+  QLineEdit* rawByteReceived_ = nullptr;
   panel::Circle* Shape_Sp = nullptr;
-  QPushButton* Button11 = nullptr;
-  QPushButton* Button6 = nullptr;
+  QPushButton* heatOffButton_ = nullptr;
+  QPushButton* pbButton_ = nullptr;
   QLineEdit* Edit_NumIzm = nullptr;
   std::vector<QPushButton*> hiddenAsDesigned_;
 };

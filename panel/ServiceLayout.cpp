@@ -54,11 +54,11 @@ void ServiceArea::build() {
          QRect(744, 252, 205, 25));
   button(f, QStringLiteral("Button18"), QString::fromUtf8("Изменения коэффициентов"),
          QRect(956, 252, 205, 25));
-  Button11 = button(f, QStringLiteral("Button11"), QString::fromUtf8("ВЫКЛ НАГРЕВ"),
-                    QRect(744, 288, 205, 25));
-  Button6 = button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
-  Edit1 = field(QStringLiteral("Edit1"), QRect(744, 326, 100, 22));
-  Edit2 = field(QStringLiteral("Edit2"), QRect(852, 326, 100, 22));
+  heatOffButton_ = button(f, QStringLiteral("Button11"), QString::fromUtf8("ВЫКЛ НАГРЕВ"),
+                          QRect(744, 288, 205, 25));
+  pbButton_ = button(f, QStringLiteral("Button6"), QStringLiteral("P/B"), QRect(956, 288, 96, 25));
+  dwordHighHalf_ = field(QStringLiteral("Edit1"), QRect(744, 326, 100, 22));
+  dwordLowHalf_ = field(QStringLiteral("Edit2"), QRect(852, 326, 100, 22));
   button(f, QStringLiteral("Button23"), QStringLiteral("Button23"), QRect(960, 324, 100, 25));
   Edit_NumIzm = row("Edit_NumIzm", "Номер измерения", 744, 960, 362, 110);
 
@@ -85,13 +85,13 @@ void ServiceArea::build() {
   button(f, QStringLiteral("Button24"), QString::fromUtf8("Чтение ОЗУ"), QRect(8, 644, 140, 25));
 
   // Typed reads: address fields, results, and the four bytes of the last read.
-  Edit18 = row("Edit18", "Адрес", 8, 60, 684, 80);
-  Edit17 = field(QStringLiteral("Edit17"), QRect(150, 684, 80, 22));
-  Edit19 = field(QStringLiteral("Edit19"), QRect(240, 684, 80, 22));
+  byteWordAddress_ = row("Edit18", "Адрес", 8, 60, 684, 80);
+  byteValue_ = field(QStringLiteral("Edit17"), QRect(150, 684, 80, 22));
+  wordValue_ = field(QStringLiteral("Edit19"), QRect(240, 684, 80, 22));
   hiddenButton("Button8", "Чтение байта", QRect(330, 682, 85, 25));
   hiddenButton("Button9", "Чтение слова", QRect(420, 682, 85, 25));
-  Edit22 = row("Edit22", "Адрес", 8, 60, 714, 80);
-  Edit21 = field(QStringLiteral("Edit21"), QRect(150, 714, 120, 22));
+  dwordAddress_ = row("Edit22", "Адрес", 8, 60, 714, 80);
+  dwordValue_ = field(QStringLiteral("Edit21"), QRect(150, 714, 120, 22));
   hiddenButton("Button10", "Чтение дв.слова", QRect(330, 712, 110, 25));
   for (int i = 0; i < 4; ++i) {
     // EditB3 leftmost: the bytes read left to right from the highest.
@@ -101,9 +101,9 @@ void ServiceArea::build() {
     EditB[i] = labelled(caption, field(QStringLiteral("EditB%1").arg(i), QRect(x, 760, 50, 22)));
   }
 
-  Edit26 = field(QStringLiteral("Edit26"), QRect(8, 800, 80, 22));
+  rawByteToSend_ = field(QStringLiteral("Edit26"), QRect(8, 800, 80, 22));
   button(f, QStringLiteral("Button19"), QStringLiteral("Button19"), QRect(96, 798, 90, 25));
-  Edit27 = field(QStringLiteral("Edit27"), QRect(200, 800, 80, 22));
+  rawByteReceived_ = field(QStringLiteral("Edit27"), QRect(200, 800, 80, 22));
   button(f, QStringLiteral("Button20"), QStringLiteral("Button20"), QRect(288, 798, 90, 25));
 
   // ---- below the panel, right: plain key buttons and the stream's fields --
