@@ -95,10 +95,16 @@ void PidRun::start(const PidRunStart& how) {
   state_.Owner = RunOwner::PidWindow;
 
   link.clock().sleepMs(kPauseMs);
-  takeFrame();
+  gap_.reset();
+  framesAsked_ = how.log;  // R5 bit 2 goes with the log box
+  QString gapLine;         // a run that starts without a frame starts its log with a gap
+  const bool read = takeFrame([&](const QString& line) { gapLine = line; });
   log_.write(window_->runLogHeader1());
   log_.write(pid::runLogHeader2());
-  writePidLine();
+  if (read)
+    writePidLine();
+  else
+    log_.write(gapLine);
   link.clock().sleepMs(kPauseMs);
   arm();
 }
@@ -113,13 +119,20 @@ void PidRun::requestStop() {
 // ---- every frame -------------------------------------------------------------
 
 // The frame just read: counted, shown in the window and handed to the trend.
-void PidRun::takeFrame() {
+// A tick that read none shows so and leaves the window's values and history
+// as the last frame left them.
+bool PidRun::takeFrame(const RunGap::WriteLine& writeGapLine) {
   Link& link = ctx_.link;
   report_.step([&] { link.RdPidFrame(); });
+  if (!gap_.frameRead(link, writeGapLine, framesAsked_)) {
+    window_->showNoFrame(state_.WorkCounter);
+    return false;
+  }
   ++state_.WorkCounter;
   window_->showFrame(state_.WorkCounter);
   trend_(pid::pidFrameSample(pid::RamImage(link.RamMirror()), pid::sampleTime(link.clock()),
                              plot::Source::PidRun));
+  return true;
 }
 
 // The window's history moves with every measurement, logged or not.
@@ -153,11 +166,13 @@ void PidRun::runTick() {
   report_.step([&] {
     link.WriteProtocolDirect(QString::fromUtf8("Начало чтения по срабатыванию таймера"));
   });
-  takeFrame();
-  writePidLine();
+  const bool read = takeFrame([this](const QString& line) { log_.write(line); });
+  if (read) writePidLine();
 
   if (state_.PidStopRequest == 1)
     stopSequence();
+  else if (!read && link.portLost())
+    timerPid_.start(kLineWatchMs);  // the first frame after its return read at once
   else
     arm();
 }

@@ -21,6 +21,7 @@
 
 #include "core/ControllerMap.h"
 #include "pid/HeatWarning.h"
+#include "pid/RunGap.h"
 #include "pid/RunLog.h"
 #include "pid/RunReport.h"
 #include "ui/TrendFeed.h"
@@ -70,6 +71,8 @@ class PidRun : public QObject {
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
   // The main window closes: no tick may follow.
   void stop() { timerPid_.stop(); }
+  // The frames this run's ticks did not get.
+  const RunGap& gap() const { return gap_; }
 
  signals:
   // The stop sequence has run to its end.
@@ -79,7 +82,7 @@ class PidRun : public QObject {
   void start(const PidRunStart& how);
   void arm();
   void abandonStart(bool ownCoefsSet);
-  void takeFrame();
+  bool takeFrame(const RunGap::WriteLine& writeGapLine);
   void writePidLine();
   void runTick();
   void stopSequence();
@@ -92,6 +95,8 @@ class PidRun : public QObject {
   HeatWarning* warning_ = nullptr;
   QTimer timerPid_;
   TrendFeed trend_;
+  RunGap gap_;
+  bool framesAsked_ = true;
 };
 
 }  // namespace calorix

@@ -5,6 +5,7 @@
 #include "core/ControllerMap.h"
 #include "core/NumberText.h"
 #include "link/Action.h"
+#include "pid/RunGap.h"
 #include "pid/RunStop.h"
 #include "pid/TrendSampleDecode.h"
 #include "plot/PuskWorkLog.h"
@@ -111,11 +112,18 @@ void PuskRun::start() {
   // A Стоп pressed while events ran stays asked for.
   if (state_.PuskFlag == 1) state_.PidStopRequest = 0;
   link.clock().sleepMs(50);
+  gap_.reset();
   report_.step([&] { link.RdPidFrame(); });
-  view_.setWorkCounterText(decimalText(state_.WorkCounter));
+  QString gapLine;  // a run that starts without a frame starts its log with a gap
+  const bool read = gap_.frameRead(link, [&](const QString& line) { gapLine = line; });
+  view_.setWorkCounterText(read ? decimalText(state_.WorkCounter)
+                                : noFrameText(state_.WorkCounter));
   log_.write(plot::pusklog::title());
   log_.write(plot::pusklog::columns());
-  WriteRunLine();
+  if (read)
+    WriteRunLine();
+  else
+    log_.write(gapLine);
   arm();
 }
 
@@ -139,6 +147,7 @@ void PuskRun::runTick() {
   timerPuskPidNew_.stop();
 
   report_.step([&] { link.RdPidFrame(); });
+  if (!gap_.frameRead(link, [this](const QString& line) { log_.write(line); })) return missedTick();
   ++state_.WorkCounter;
   view_.setWorkCounterText(decimalText(state_.WorkCounter));
   WriteRunLine();
@@ -160,6 +169,21 @@ void PuskRun::runTick() {
 
   if (state_.PidStopRequest == 1)
     stopSequence();
+  else
+    arm();
+}
+
+// A tick that read no frame: nothing of it is shown as measured, logged or
+// handed to the trend, and the end of the program cannot be noticed; a stop
+// asked for is carried out as after a frame, otherwise the run waits for the
+// next one: while the port is lost, no longer than the line watch does, so
+// that the first frame after its return is read as soon as it comes.
+void PuskRun::missedTick() {
+  view_.setWorkCounterText(noFrameText(state_.WorkCounter));
+  if (state_.PidStopRequest == 1)
+    stopSequence();
+  else if (ctx_.link.portLost())
+    timerPuskPidNew_.start(kLineWatchMs);
   else
     arm();
 }

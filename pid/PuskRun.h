@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "pid/HeatWarning.h"
+#include "pid/RunGap.h"
 #include "pid/RunLog.h"
 #include "pid/RunReport.h"
 #include "ui/RunHooks.h"
@@ -58,6 +59,9 @@ class PuskRun : public QObject {
   // Every frame a tick reads goes to the trend as well.
   void setTrendFeed(TrendFeed feed) { trend_ = std::move(feed); }
 
+  // The frames this run's ticks did not get.
+  const RunGap& gap() const { return gap_; }
+
   // Caller holds the exchange guard for these.
   void WriteRunLine();
   void ShowPanelFromMirror();
@@ -71,6 +75,7 @@ class PuskRun : public QObject {
   void requestStop();
   void arm();
   void runTick();
+  void missedTick();
   void stopSequence();
   void paintPanel(const QColor& color);
   std::uint8_t mirror(int addr) const { return ctx_.link.RamMirror()[addr]; }
@@ -88,6 +93,7 @@ class PuskRun : public QObject {
   QTimer timerPuskPidNew_;
   QTimer timerForReadForPolz_;
   TrendFeed trend_;
+  RunGap gap_;
 };
 
 }  // namespace calorix

@@ -10,6 +10,7 @@
 #include "core/Parse.h"
 #include "link/Action.h"
 #include "pid/PidRun.h"
+#include "pid/RunGap.h"
 #include "ui/ReadIntegrity.h"
 
 namespace calorix {
@@ -192,6 +193,10 @@ void TFormRabPID::showFrame(qint32 n) {
   EditNumIzm->setText(decimalText(n));
   ShowPidCoefs();
   ShowPidValues();
+}
+
+void TFormRabPID::showNoFrame(qint32 n) {
+  EditNumIzm->setText(noFrameText(n));
 }
 
 void TFormRabPID::ShowPidCoefs() {

@@ -49,6 +49,9 @@ class TFormRabPID : public QWidget {
   // The frame just read (RamMirror) as measurement n: EditNumIzm, then
   // ShowPidCoefs and ShowPidValues.
   void showFrame(qint32 n);
+  // A tick that read no frame after n frames: EditNumIzm says so, the
+  // values stay as the last frame left them.
+  void showNoFrame(qint32 n);
   void ShowPidCoefs();
   void ShowPidValues();
   // The run log's first header line from the fields as they are now, and

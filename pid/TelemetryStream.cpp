@@ -7,6 +7,7 @@
 #include "core/NumberText.h"
 #include "pid/StreamFrameDecode.h"
 #include "pid/TrendSampleDecode.h"
+#include "plot/LogGap.h"
 #include "ui/Events.h"
 
 namespace calorix {
@@ -62,6 +63,10 @@ QString TelemetryStream::runActiveText() {
       "Поток P/B не запущен: идёт работа с ПИДом. Остановите работу и нажмите P/B снова.");
 }
 
+QString TelemetryStream::lineLostText() {
+  return QString::fromUtf8("Поток P/B остановлен: порт потерян, кадры не читаются.");
+}
+
 bool TelemetryStream::endWanted() const {
   return state_.StopHeatRequest == 1 || endRequested_;
 }
@@ -103,6 +108,12 @@ TelemetryStream::End TelemetryStream::run() {
   const End end = link.status().code == kPortWriteFailed ? End::NoLine : loop();
   if (end == End::ShortBlock && link.hooks.showControlStatus)
     link.hooks.showControlStatus(link.status().text);
+  if (end == End::LineLost) {
+    // The log ends where the frames did, and says so; told with the rest.
+    link.MakeTimeStamps();
+    log_.write(plot::loggap::started(link.LineStamp()));
+    report_.note(lineLostText());
+  }
   // Only a stop after a frame tells the controller: the key switches its
   // output on and off, and while no frame comes (or after a broken one) it
   // may not be sending at all.
@@ -122,6 +133,8 @@ TelemetryStream::End TelemetryStream::loop() {
 
     // The header is never examined; a short one is dropped and read afresh.
     if (readPart(0, frame::kHeaderBytes, false) != Read::Whole) {
+      // A lost port fails every read at once: waiting on would spin.
+      if (ctx_.link.portLost()) return End::LineLost;
       waiting = true;
       continue;
     }
@@ -131,6 +144,7 @@ TelemetryStream::End TelemetryStream::loop() {
     Read got = readPart(frame::kHeaderBytes, frame::kRegisterBytes, true);
     if (got == Read::Whole)
       got = readPart(frame::kHeaderBytes + frame::kRegisterBytes, frame::kRamBytes, true);
+    if (got != Read::Whole && ctx_.link.portLost()) return End::LineLost;
     if (got == Read::Short) return End::ShortBlock;
     waiting = got == Read::Nothing;
     if (waiting) continue;

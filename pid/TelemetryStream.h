@@ -54,6 +54,7 @@ class TelemetryStream : public QObject {
     StoppedWaiting,  // the same while no frame came: the waiting read timed out
     ShortBlock,      // a block came back with part of its bytes
     NoLine,          // the port took no key code: nothing could come back
+    LineLost,        // the port went away during the stream
     Refused,         // not started: a heating run shares the line
   };
 
@@ -88,6 +89,8 @@ class TelemetryStream : public QObject {
   // Shown instead of starting while a Пуск or PID run is on: its PID frames
   // would come down the same line.
   static QString runActiveText();
+  // Told once when the port goes away during the stream, which then ends.
+  static QString lineLostText();
 
  signals:
   // A stream has ended (emitted before run() returns, the guard still held).

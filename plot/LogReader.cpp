@@ -9,6 +9,7 @@
 
 #include "core/Cp1251.h"
 #include "plot/LogFields.h"
+#include "plot/LogGap.h"
 #include "plot/PidRunLog.h"
 #include "plot/PuskWorkLog.h"
 #include "plot/StreamLog.h"
@@ -162,6 +163,8 @@ void LogParser::takeLine(QByteArrayView line, bool cut) {
   }
   if (line.endsWith('\r')) line.chop(1);
   if (logfield::blank(line)) return;
+  // Where a run read no frames: neither data nor damage.
+  if (loggap::isGapLine(line)) return;
   LineRead r = readLine(line, s.fields);
   if (s.summary.kind == LogKind::Unknown && r.kind != LogKind::Unknown && !cut)
     s.summary.kind = r.kind;

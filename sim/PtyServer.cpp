@@ -66,7 +66,7 @@ bool PtyServer::start(Controller& controller, const QString& linkPath, QString* 
 }
 
 void PtyServer::loop() {
-  RealClock clock;
+  const RealClock& clock = clock_;
   std::vector<std::uint8_t> pending;  // taken from the controller, not yet written
   std::uint8_t buf[512];
   while (running_) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/Clock.h"
 #include "sim/Controller.h"
 #include "sim/Furnace.h"
 
@@ -36,6 +37,9 @@ class PtyServer {
  private:
   void loop();
 
+  // The controller's time: it goes on while the server is stopped, as a
+  // controller's does while its line is pulled, so a restart serves on.
+  RealClock clock_;
   Controller* controller_ = nullptr;
   int master_ = -1;
   int slave_ = -1;

@@ -23,6 +23,7 @@
 #include "panel/Widgets.h"
 #include "pid/TFormRabPID.h"
 #include "pid/TelemetryStream.h"
+#include "plot/LogGap.h"
 #include "tests/support/ConsoleHarness.h"
 #include "tests/support/StartupFiles.h"
 #include "tests/support/TestApplication.h"
@@ -263,6 +264,44 @@ TEST_F(StreamTest, LineThatTakesNoKeyCodeEndsTheStreamBeforeItsFirstRead) {
   EXPECT_EQ(h->harness().port()->readCount(), readsBefore);
   EXPECT_EQ(text("Edit_Contrl"), QString::fromUtf8("ошибка 255 - не записалось в буфер порта"));
   EXPECT_TRUE(dataLog().isEmpty());
+}
+
+// A stream that loses its port ends at once, wherever in the frame the loss
+// finds it, and says so once; its log ends with the gap's line.
+TEST_F(StreamTest, PortLostDuringTheStreamEndsItOnceInsteadOfWaitingForEver) {
+  struct Case {
+    const char* where;
+    QColor lampAtLoss;  // the header read next, or the frame's blocks
+  };
+  for (const Case c : {Case{"between frames", TelemetryStream::kWaitingColor},
+                       Case{"inside a frame", TelemetryStream::kReadingColor}}) {
+    SCOPED_TRACE(c.where);
+    start();
+    h->messages.shown.clear();
+    int looksAfterLoss = -1;
+    whileStreaming([&] {
+      if (looksAfterLoss < 0 && measurement() >= 3 && lamp() == c.lampAtLoss) {
+        sim::Faults f;
+        f.portGone = true;
+        h->ctrl().setFaults(f);
+        looksAfterLoss = 0;
+      } else if (looksAfterLoss >= 0 && ++looksAfterLoss == 1000) {
+        click("Button11");  // a stream that spins: end it, the test fails below
+      }
+      return false;
+    });
+    runStream();
+    QCoreApplication::processEvents();  // what is told after the exchange
+
+    expectEnded();
+    EXPECT_LT(looksAfterLoss, 1000) << "the stream kept reading a lost port";
+    EXPECT_EQ(h->messages.shown.filter(TelemetryStream::lineLostText()).size(), 1)
+        << h->messages.shown.join('|').toStdString();
+    const QStringList log = dataLog();
+    ASSERT_EQ(log.size(), measurement() + 1);
+    EXPECT_TRUE(plot::loggap::isGapLine(QStringView(log.last()))) << log.last().toStdString();
+    EXPECT_EQ(h->ctrl().received(), Bytes{kPB}) << "no key code for a port that is gone";
+  }
 }
 
 TEST_F(StreamTest, OtherExchangesDuringTheStreamDoNotReachTheWire) {
