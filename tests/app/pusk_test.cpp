@@ -2,8 +2,8 @@
 #include <QDir>
 
 #include "pid/PuskRun.h"
-#include "tests/support/StartupFiles.h"
 #include "tests/app/panel_fixture.h"
+#include "tests/support/StartupFiles.h"
 
 namespace calorix::testing {
 namespace {

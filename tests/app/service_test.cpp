@@ -5,8 +5,8 @@
 #include "programs/TFormDataDide.h"
 #include "programs/TFormVvodProg.h"
 
-#include "tests/support/ConsoleHarness.h"
 #include "tests/app/panel_fixture.h"
+#include "tests/support/ConsoleHarness.h"
 #include "tools/TFormDopParam.h"
 #include "tools/TFormDopRAM.h"
 #include "tools/TFormIzmKoef.h"

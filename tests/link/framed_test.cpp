@@ -11,9 +11,9 @@
 #include "core/Abort.h"
 #include "core/FramedCommandTable.h"
 #include "link/Link.h"
-#include "tests/support/UnitRig.h"
 #include "tests/support/LinkHarness.h"
 #include "tests/support/ScriptPeer.h"
+#include "tests/support/UnitRig.h"
 
 namespace calorix {
 namespace {

@@ -11,8 +11,8 @@
 #include "core/Abort.h"
 #include "core/Cp1251.h"
 #include "link/Link.h"
-#include "tests/support/UnitRig.h"
 #include "tests/support/ScriptPeer.h"
+#include "tests/support/UnitRig.h"
 
 namespace calorix {
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "programs/TFormDataDide.h"
-#include "tests/support/WindowFixture.h"
 #include "tests/programs/programs_editor_fixture.h"
+#include "tests/support/WindowFixture.h"
 
 namespace calorix {
 namespace {
